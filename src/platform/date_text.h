@@ -1,0 +1,13 @@
+// The date text of "input.dat" and "outexcel.dat": full month name, two-digit day
+// and two-digit year ("%B %d %y"), in the C locale, e.g. "March 05 24".
+#pragma once
+
+#include <ctime>
+#include <string>
+
+namespace designopt {
+
+std::string formatDateText(const std::tm& when);
+std::string localDateText();  // the current local time
+
+}  // namespace designopt
