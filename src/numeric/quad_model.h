@@ -1,0 +1,40 @@
+// The full quadratic response surface (QuadModel) over n normalised variables and the
+// process-wide ModelContext through which the cost functions find the current model.
+//
+// Coefficient layout, c[1..M] with M = (n + 1)(n + 2) / 2: the constant, the n linear
+// terms, the n squares, then the cross products x_a x_b for a < b ordered by a, then b.
+//
+// Points handed to modelValue and the cost functions are one-based views: x[1..n] are
+// the coordinates and x[0] is the spare element, never read. A DVector passes data().
+#pragma once
+
+#include "numeric/one_based.h"
+
+namespace designopt {
+
+struct ModelContext {
+  int n = 0;                           // variable count of the current model
+  const DVector* coefs = nullptr;      // the driver's coefficient vector, by reference
+  // (upper - lower) * 0.5 and (lower + upper) * 0.5 of the ranges the model was fitted
+  // on; published only while the constrained search runs, nullptr otherwise.
+  const DVector* halfWidths = nullptr;
+  const DVector* centres = nullptr;
+};
+extern ModelContext modelContext;
+
+inline int coefficientCount(int n) { return (n + 1) * (n + 2) / 2; }
+
+// Index of the coefficient of x_a x_b, a < b.
+inline int pairIndex(int n, int a, int b) { return 2 * n + 1 + (a - 1) * (2 * n - a) / 2 + (b - a); }
+
+// Design matrix: U[j][1..M] from the point in row j of P, for j = 1..np.
+void termPoly(const DMatrix& P, DMatrix& U, int n, int np);
+
+// Least-squares fit by truncated SVD; prints the fit report on the standard output and
+// returns the maximum positive difference (how far the worst point lies above the surface).
+double fitModel(int n, int np, const DMatrix& P, const DVector& y, DVector& c);
+
+// Value of the model held by modelContext at the one-based point x[1..n].
+double modelValue(const double* x);
+
+}  // namespace designopt

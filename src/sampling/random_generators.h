@@ -1,0 +1,27 @@
+// The three random generators of designopt, all on the Park-Miller recurrence
+// (multiplier 16807, modulus 2^31 - 1). Their sequences are exact to the bit: the
+// designs and annealing paths of a run follow from them. All state is process-wide.
+//
+// - randlcg (lcgSetSeed, lcgNext): the plain recurrence; only fills the r250 table.
+// - r250 (r250Seed, r250Uniform): drives the annealing engine and the searches'
+//   start points; reseeded with 12331 by every SAInit.
+// - shuffledUniform: the recurrence behind a 32-entry shuffle table shared by every
+//   caller; the seed variable belongs to the caller. Latin hypercubes and point
+//   augmentation draw from it.
+#pragma once
+
+#include <cstdint>
+
+namespace designopt {
+
+void lcgSetSeed(std::int32_t seed);
+std::int32_t lcgNext();
+
+void r250Seed(std::int32_t seed);
+double r250Uniform();  // in [0, 1]
+
+// In (0, 0.99999988]. A seed <= 0 (or a table never filled) refills the shared table;
+// afterwards the caller's variable holds 1..2147483646 and continues its stream.
+double shuffledUniform(std::int32_t& seed);
+
+}  // namespace designopt
