@@ -24,4 +24,8 @@ double r250Uniform();  // in [0, 1]
 // afterwards the caller's variable holds 1..2147483646 and continues its stream.
 double shuffledUniform(std::int32_t& seed);
 
+// Test seam: restores the start-up state of all three generators (randlcg state 1,
+// r250 table zero, shuffle table never filled), as a fresh process has it.
+void resetGeneratorsForTesting();
+
 }  // namespace designopt
