@@ -1,0 +1,39 @@
+// The problem file "input.dat": the design console writes it just before each run of
+// the driver, and the driver reads it back at the start of the run. It holds the date
+// of writing (which names the run log), the variable count and the lower and upper
+// bound of each variable.
+//
+// The reader refuses a problem it cannot work on (a count outside 3..20, a missing or
+// non-numeric or infinite bound, a lower bound above its upper bound) before anything is
+// allocated for it: it prints "Error: reading input.dat has error!\n" and ends the
+// process with exit status 1.
+#pragma once
+
+#include <cstdio>
+
+#include "driver/design_state.h"
+
+namespace designopt {
+
+// Variable counts the driver accepts. The objective prices a length, a tolerance and
+// Tc, so it needs three variables; with 20 the initial design's (n + 1)(n + 2)/2 = 231
+// points still fit the kPointCapacity rows of the state (21 would need 253).
+constexpr int kMinVariables = 3;
+constexpr int kMaxVariables = 20;
+
+// Writes "input.dat" afresh (truncating an old one) for the console's three
+// variables, dated with the current local date. Returns false when the file cannot
+// be created or written; nothing is printed.
+bool writeProblemFile(const double lower[3], const double upper[3]);
+// The same with the date line given (the local date text, "%B %d %y").
+bool writeProblemFile(const char* dateText, const double lower[3], const double upper[3]);
+
+// The first stage of optimiseDesign: reads "input.dat" into a freshly allocated
+// state (the bounds become both the previous and the current ranges, the seed is 0),
+// opens the run log named after the file's date words for appending, writes the
+// log header and returns the open log. A missing "input.dat" or log, or a problem
+// the driver cannot work on, ends the process with exit status 1 after a message on
+// the standard output.
+std::FILE* readProblemFile(DesignState& state);
+
+}  // namespace designopt
