@@ -1,0 +1,47 @@
+// The refinement cycles of one design iteration: fit the quadratic model to every
+// point evaluated so far, find its minimum, let the designer cut the design space,
+// test whether the cut changed anything and whether the model looks concave, and add
+// n Latin hypercube points (undoing the cut) when the model looks concave or the
+// designer asks for more points. The cycles end when the model passes the concavity
+// check with no request for more points, when the designer chooses to ignore a
+// suspicious concavity, at the pure-concave limit, or when the point set is full.
+#pragma once
+
+#include <cstdio>
+
+#include "driver/design_state.h"
+#include "numeric/one_based.h"
+
+namespace designopt {
+
+// A bound counts as unchanged by a cut when it moved by less than this, in the
+// variable's own unit.
+constexpr double kNoChangeThreshold = 0.0001;
+// Chords tried by checkConcavity; trial t draws its pair with the seed -t.
+constexpr int kConcavityTrials = 30;
+
+// 1 when on at least one of the trial chords the current model (the one the latest
+// minimiseModel installed) is not above the mean of its end values at the chord's
+// midpoint, 0 when it is above on all of them: the model curves downwards along
+// every chord tried.
+int checkConcavity(int n);
+
+// True when every variable's lower and upper bound moved by less than
+// kNoChangeThreshold between the frame (prev) and the cut ranges (cur).
+bool cutChangedNothing(int n, const DVector& prevLower, const DVector& prevUpper,
+                       const DVector& curLower, const DVector& curUpper);
+
+// Runs refinement cycles on the state until they end. The state's nAdded must be 0
+// at the start of the iteration (the design loop sets it). On return coefs is the
+// last fitted model and prevLower/prevUpper its frame. Writes the fitted
+// coefficients and the added points to the run log.
+void runRefinementCycles(DesignState& state, std::FILE* log);
+
+// The routine that prices a design point for the driver: evaluateObjective, unless a
+// test has installed another (nullptr restores evaluateObjective). The point is in
+// the variables' own units, x[1..n].
+using ObjectiveFunction = double (*)(const DVector& x);
+void setObjectiveForTesting(ObjectiveFunction objective);
+double priceDesignPoint(const DVector& x);
+
+}  // namespace designopt
