@@ -1,0 +1,31 @@
+// Point augmentation: at the start of every design iteration after the first, renews
+// the working set of evaluated points for the cut design space. Points outside the
+// cut ranges are dropped, the previous constrained optimum is kept when it lies
+// inside, and new stratified points are priced so that every stratum of every
+// variable holds at least one point.
+#pragma once
+
+#include <cstdint>
+
+#include "numeric/one_based.h"
+
+namespace designopt {
+
+// Rows of the working set's points and funcValues: the most points it can hold.
+// Nothing is ever written beyond this row.
+constexpr int kWorkingSetCapacity = 250;
+
+// Tolerance, in the variables' own units, of every range test of the augmentation.
+constexpr double kRangeTolerance = 1e-4;
+
+// points: rows 1..nPoints in use (own units); funcValues: their objective values.
+// prevLower/prevUpper are the ranges before the latest cut, curLower/curUpper the cut
+// ranges; xOpt/fOpt the previous iteration's constrained optimum and its true value;
+// seed the design seed (advanced by the Latin hypercube of the offsets). Rows 1..result
+// of points and funcValues hold the new working set; evaluationCount grows by the
+// number of points evaluated. Returns the new number of points.
+int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& prevUpper,
+                 const DVector& curLower, const DVector& curUpper, DMatrix& points,
+                 DVector& funcValues, const DVector& xOpt, double fOpt, std::int32_t& seed);
+
+}  // namespace designopt
