@@ -1,0 +1,236 @@
+// Whole designs through the console: the transcript, the run log, "input.dat" and
+// "outexcel.dat" of a normal design; two designs in one run; the length bands; the
+// default-or-new choices; the concave path; failing launchers; an uncreatable
+// problem file.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "session_harness.h"
+
+namespace designopt_tests {
+namespace {
+
+using DesignSessionTest = ProgramSessionTest;
+
+TEST_F(DesignSessionTest, OneDesignRunsToItsVerdict) {
+  const SessionResult r = run(standardAnswers() + oneIterationAnswers() + "n\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  // The console dialogue, in order.
+  const char* const inOrder[] = {
+      "\n ***************** QUVA 27K Series Product Design ***************\n\n"
+      " Design Grille Length (4-96 inch): \n"
+      " Design Grille Width (choose 1.5, 2, 2.5, 3, 3.5, 4, 5, 6 inch): \n"
+      " Design Tolerance (0.005-0.01): \n"
+      " Maximum Allowable NC Value (0-50): \n"
+      " Air Supply Requirement Per Diffuser (0-1000 CFM): \n"
+      " Static Pressure Value (0.01-0.3 in H2O): \n"
+      " Design Mandrel Bar Thickness (1 Default 0.125 2 New Value): \n"
+      " Design Room Temperature (1 Default 70.00 2 New Value): ",
+      "\n\n %%%%%\t Design Iteration 1  %%%%%\n\n",
+      " Initial Cost is .... check in excel! \n",
+      "\n Continue cutting, return; Otherwise, enter '0':  ",
+      " and Real fOpt = ",
+      "\n\n The total number of objective function evaluations is 11",
+      "\n\n To reach optimum, the total number of function evaluations is ",
+      "\n\n The globlal minimum of the objective function is ",
+      "\n\n *****  Are you happy with the results? No: return, Yes: Enter 'y' : ",
+      "\n\n The best design is at: ",
+      " Check Optimum Production Cost In Excel\n\n",
+      " Check NC = ",
+      "\n Continue? Yes/No (y/n): ",
+  };
+  std::size_t at = 0;
+  for (const char* text : inOrder) {
+    const std::size_t found = r.out.find(text, at);
+    ASSERT_NE(found, std::string::npos) << "missing or out of order: " << text;
+    at = found;
+  }
+  EXPECT_EQ(countOf(r.out, "Design Iteration"), 1);
+  EXPECT_NE(r.out.find("is chosen as the cutting value.\n\n"), std::string::npos);
+  EXPECT_EQ(r.out.find("Input your cutting value:"), std::string::npos);
+  EXPECT_EQ(r.out.find("difficulty in cutting"), std::string::npos);
+  EXPECT_EQ(countOf(r.out, "Performance satisfactory!!\n") +
+                countOf(r.out, "Performance not satisfy!!\n"),
+            1);
+  EXPECT_EQ(countOf(readFile("tallowin-calls.txt"), "priced"), 11);
+
+  // The problem file of length 48, tolerance 0.005 and the default room temperature.
+  const std::string problem = readFile("input.dat");
+  EXPECT_NE(problem.find("\nThe number of variables\n3\n24.000 64.000\n  0.004  0.007\n"
+                         " 70.000 75.000\n"),
+            std::string::npos)
+      << problem;
+
+  // The run log: header, iteration, the first Latin hypercube point of a fresh process
+  // mapped into the ranges, the summary and the closing block.
+  const std::string log = runLog();
+  EXPECT_EQ(log.find("\nThe number of variables is 3\n\nRanges of the variables\n"
+                     "24.000000\t0.004000\t70.000000\t\n64.000000\t0.007000\t75.000000\t\n"
+                     "The initial seed is 0\n"),
+            0u)
+      << log;
+  EXPECT_NE(log.find("\n\n ======== Design  Iteration 1 =========== \n\n"), std::string::npos);
+  EXPECT_NE(log.find("\nThe fitted coefs are :\n"), std::string::npos);
+  EXPECT_NE(log.find("Number of Experiments\n10\nPoint Matrix\n31.861712\t0.004204\t74.781794\t"),
+            std::string::npos);
+  EXPECT_NE(log.find("The last optimum with real function value is as below!\n"),
+            std::string::npos);
+  EXPECT_NE(log.find("\n\n The total number of objective function evaluations is 11"
+                     "\n\n To reach optimum, the number of function evaluations is "),
+            std::string::npos);
+  const std::size_t best = log.find("\n\n The best design is:\n");
+  ASSERT_NE(best, std::string::npos);
+
+  // The exchange file carries the best length, the same that Quorvel was shown.
+  const std::string bestLine = log.substr(best + 23);
+  const double bestLength = std::stod(bestLine);
+  char mandrelBar[64];
+  std::snprintf(mandrelBar, sizeof mandrelBar, " MandrelBar\t\t %7.3f\n", bestLength);
+  const std::string exchange = readFile("outexcel.dat");
+  EXPECT_NE(exchange.find(mandrelBar), std::string::npos) << exchange;
+  EXPECT_EQ(readFile("quorvel-saw.dat"), exchange);
+  EXPECT_NE(r.out.find("\n\n The best design is at: " + bestLine.substr(0, bestLine.find('\t'))),
+            std::string::npos);
+}
+
+TEST_F(DesignSessionTest, TwoDesignsAppendToOneRunLog) {
+  const std::string design = standardAnswers() + oneIterationAnswers();
+  const SessionResult r = run(design + "yes\n" + design + "no\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(countOf(r.out, "QUVA 27K Series Product Design"), 2);
+  EXPECT_EQ(countOf(r.out, "Continue? Yes/No (y/n): "), 2);
+  // Each design shows the initial cost once and starts its counters afresh.
+  EXPECT_EQ(countOf(r.out, " Initial Cost is .... check in excel! \n"), 2);
+  EXPECT_EQ(countOf(r.out, "The total number of objective function evaluations is 11"), 2);
+
+  const std::string log = runLog();
+  EXPECT_EQ(countOf(log, "The number of variables is 3"), 2);
+  const std::size_t firstClosing = log.find("\n\n The best design is:\n");
+  const std::size_t secondHeader = log.find("\nThe number of variables is 3", 1);
+  ASSERT_NE(firstClosing, std::string::npos);
+  ASSERT_NE(secondHeader, std::string::npos);
+  EXPECT_LT(firstClosing, secondHeader);
+  EXPECT_EQ(countOf(log, "\n\n The best design is:\n"), 2);
+}
+
+TEST_F(DesignSessionTest, InvalidLengthsArePromptedAgain) {
+  // Five lengths outside the bands, an answer that is no number, then 48; the input
+  // ends at the width prompt.
+  const SessionResult r = run("3.9\n12.5\n13\n49\n96.5\nabc\n48\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(countOf(r.out, "\n  Invalid Length Value!!  Re-enter Number...\n\n"), 5);
+  EXPECT_EQ(countOf(r.out, " Design Grille Length (4-96 inch): "), 7);
+  EXPECT_NE(r.out.find("\n  Invalid Length Value!!  Re-enter Number...\n\n"
+                       " Design Grille Length (4-96 inch): "),
+            std::string::npos);
+  // The non-number brings the prompt back with no message and no line end before it.
+  EXPECT_NE(r.out.find("Re-enter Number...\n\n Design Grille Length (4-96 inch): "
+                       " Design Grille Length (4-96 inch): \n Design Grille Width"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.err, "\n Console input has ended.\n");
+  EXPECT_FALSE(fileExists("input.dat"));
+}
+
+TEST_F(DesignSessionTest, OnlyChoiceTwoAsksForANewValue) {
+  struct Case {
+    const char* choices;     // answers to the thickness and temperature choices
+    const char* thickness;   // as written to the exchange file
+    const char* tcRange;     // third range line of the problem file
+    int newValuePrompts;
+  };
+  const Case cases[] = {
+      {"1\n1\n", "   0.125", " 70.000 75.000\n", 0},
+      {"0\n3\n", "   0.125", " 70.000 75.000\n", 0},
+      {"-2\n2\n65\n", "   0.125", " 65.000 70.000\n", 1},
+      {"2\n0.1\n-2\n", "   0.100", " 70.000 75.000\n", 1},
+      {"2\n0.15\n2\n72.5\n", "   0.150", " 72.500 77.500\n", 2},
+  };
+  for (const Case& c : cases) {
+    // The input ends after the choices: the design then runs to its end by itself.
+    const SessionResult r = run(std::string("48\n2\n0.005\n30\n100\n0.1\n") + c.choices);
+    EXPECT_EQ(r.status, 0) << c.choices;
+    EXPECT_EQ(countOf(r.out, " New Value: "), c.newValuePrompts) << c.choices;
+    const std::string problem = readFile("input.dat");
+    EXPECT_NE(problem.find(std::string("  0.007\n") + c.tcRange), std::string::npos)
+        << c.choices << problem;
+    EXPECT_NE(readFile("outexcel.dat").find(std::string(" thickness\t\t") + c.thickness),
+              std::string::npos)
+        << c.choices;
+  }
+}
+
+// A cut that moves nothing (a level below the whole model) brings up the difficulty
+// prompt; 'y' there adds n points "to help cutting", and the next cut ends the cycles.
+TEST_F(DesignSessionTest, DifficultyInCuttingAddsPointsToHelp) {
+  const SessionResult r = run(standardAnswers() + std::string(11, '\n') +
+                              "0\n-1e9\n0\n"  // typed level, stop cutting
+                              "y\n\n\n"        // more points; three confirmations
+                              "1\n0\n"          // the next cycle's cut
+                              "\ny\nn\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(countOf(r.out, "\n You seem to have difficulty in cutting, you need more points? "
+                           "'y' or 'n' :"),
+            1);
+  EXPECT_EQ(r.out.find("Suspicious concave function"), std::string::npos);
+  EXPECT_EQ(countOf(r.out, "\n Continue cutting, return; Otherwise, enter '0':  "), 2);
+  EXPECT_NE(r.out.find("The total number of objective function evaluations is 14"),
+            std::string::npos);
+  const std::string log = runLog();
+  EXPECT_EQ(countOf(log, "\n To help cutting, the Points Added:\n"), 1);
+  EXPECT_EQ(log.find("To break the concave"), std::string::npos);
+  EXPECT_EQ(countOf(log, "\nThe fitted coefs are :\n"), 2);
+  EXPECT_NE(log.find("Number of Experiments\n13\n"), std::string::npos);
+}
+
+// A cost that curves downwards: the suspicious model brings up the terminate prompt;
+// a return adds n points to break the concave and the cycles go on; the next cycle
+// asks for more points at the difficulty prompt and then ignores the concavity, which
+// ends the cycles without adding.
+TEST_F(DesignSessionTest, SuspiciousConcaveModel) {
+  useCostFormula(kConcaveCost);
+  const SessionResult r = run(standardAnswers() + std::string(11, '\n') +
+                              "1\n0\n"      // cut at the lowest value, stop cutting
+                              "\n\n\n\n"  // return at the terminate prompt; confirmations
+                              "0\n1e9\n0\n"  // typed level above the model, stop cutting
+                              "y\n0\n"      // more points, then terminate
+                              "\ny\nn\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(countOf(r.out, "\n Suspicious concave function occured, more points to be added "
+                           "-----\n\n\n You can choose to terminate the cutting. No: return, "
+                           "Yes: Enter '0' : "),
+            2);
+  EXPECT_EQ(countOf(r.out, "\n\n === Continue because suspicous concave function ===\n"), 1);
+  EXPECT_EQ(countOf(r.out, "difficulty in cutting"), 1);
+  EXPECT_EQ(r.out.find("WARNING"), std::string::npos);
+  EXPECT_NE(r.out.find("The total number of objective function evaluations is 14"),
+            std::string::npos);
+  const std::string log = runLog();
+  EXPECT_EQ(countOf(log, "\n To break the concave, the Points Added:\n"), 1);
+  EXPECT_EQ(log.find("To help cutting"), std::string::npos);
+  EXPECT_EQ(countOf(log, "\n\n You chose to ignore suspicious concave function.\n\n"), 1);
+  EXPECT_NE(log.find("Number of Experiments\n13\n"), std::string::npos);
+}
+
+TEST_F(DesignSessionTest, FailingLaunchersAreReportedAndTheRunGoesOn) {
+  writeLauncher("Prevada.exe", "exit 3\n");
+  writeLauncher("Quorvel.exe", "exit 4\n");
+  const SessionResult r = run(standardAnswers() + oneIterationAnswers() + "n\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("Warning: Prevada.exe ended with status 3\n"), std::string::npos);
+  EXPECT_NE(r.err.find("Warning: Quorvel.exe ended with status 4\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\n Continue? Yes/No (y/n): "), std::string::npos);
+}
+
+TEST_F(DesignSessionTest, UncreatableProblemFileEndsTheProgram) {
+  std::filesystem::create_directory(directory_ + "/input.dat");
+  const SessionResult r = run(standardAnswers());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("Cannot create file: input.dat!\n"), std::string::npos);
+  EXPECT_EQ(r.out.find("Design Iteration"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace designopt_tests

@@ -1,0 +1,110 @@
+// The child-process harness of the whole-program tests.
+#include "session_harness.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace designopt_tests {
+
+const char* const kConvexCost = "10 + 0.01 * (m - 36) * (m - 36) + 0.02 / t";
+const char* const kConcaveCost = "100 - 0.01 * (m - 44) * (m - 44)";
+
+void ProgramSessionTest::SetUp() {
+  std::string pattern = ::testing::TempDir() + "designopt_session_XXXXXX";
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  directory_ = pattern;
+  std::filesystem::create_directory(directory_ + "/fakebin");
+  writeLauncher("Prevada.exe", "exit 0\n");
+  writeLauncher("Quorvel.exe", "cp outexcel.dat quorvel-saw.dat\nexit 0\n");
+  useCostFormula(kConvexCost);
+}
+
+void ProgramSessionTest::TearDown() {
+  // Keep the directory of a failed test for inspection.
+  if (HasFailure()) {
+    std::printf("session directory kept: %s\n", directory_.c_str());
+    return;
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(directory_, ignored);
+}
+
+void ProgramSessionTest::writeLauncher(const std::string& name, const std::string& body) {
+  const std::string path = directory_ + "/fakebin/" + name;
+  std::ofstream(path, std::ios::binary) << "#!/bin/sh\n" << body;
+  chmod(path.c_str(), 0755);
+}
+
+void ProgramSessionTest::useCostFormula(const char* awkExpression) {
+  writeLauncher("Tallowin.exe",
+                std::string("echo priced >> tallowin-calls.txt\n"
+                            "awk '$1 == \"MandrelBar\" { m = $2 } $1 == \"tolerance\" { t = $2 }\n"
+                            "     END { printf \"Cost of the design\\n%.6f\\n\", ") +
+                    awkExpression + " }' outexcel.dat > ProIn.dat\n");
+}
+
+SessionResult ProgramSessionTest::run(const std::string& input, int timeoutSeconds) {
+  std::ofstream(directory_ + "/stdin.txt", std::ios::binary) << input;
+  const std::string command = "cd '" + directory_ + "' && PATH='" + directory_ +
+                              "/fakebin':\"$PATH\" timeout " + std::to_string(timeoutSeconds) +
+                              " '" DESIGNOPT_BIN_DIR "/designopt' < stdin.txt > stdout.txt" +
+                              " 2> stderr.txt";
+  const int raw = std::system(command.c_str());
+  SessionResult result;
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = readFile("stdout.txt");
+  result.err = readFile("stderr.txt");
+  return result;
+}
+
+std::string ProgramSessionTest::readFile(const std::string& name) const {
+  std::ifstream in(directory_ + "/" + name, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool ProgramSessionTest::fileExists(const std::string& name) const {
+  return std::filesystem::exists(directory_ + "/" + name);
+}
+
+std::string ProgramSessionTest::runLog() const {
+  std::string text;
+  int logs = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(directory_)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("log", 0) == 0 && name.size() > 7 &&
+        name.compare(name.size() - 4, 4, ".dat") == 0) {
+      text = readFile(name);
+      ++logs;
+    }
+  }
+  EXPECT_EQ(logs, 1) << "expected exactly one run log";
+  return text;
+}
+
+int countOf(const std::string& text, const std::string& what) {
+  int count = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos;
+       at = text.find(what, at + what.size())) {
+    ++count;
+  }
+  return count;
+}
+
+std::string standardAnswers() { return "48\n2\n0.005\n30\n100\n0.1\n1\n1\n"; }
+
+std::string oneIterationAnswers() {
+  // The first pricing shows the initial cost and reads the line end left by the last
+  // answer and one Enter, then reads one Enter for its candidate; each later pricing
+  // reads one Enter.
+  return std::string(11, '\n') + "1\n0\n" + "\ny\n";
+}
+
+}  // namespace designopt_tests
