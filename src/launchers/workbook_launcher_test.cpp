@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "launchers/cost_sheet.h"
@@ -47,7 +48,12 @@ std::string fileText(const std::string& path) {
 }
 
 void copyExecutable(const std::string& from, const std::string& to) {
-  writeFile(to, fileText(from));
+  std::ifstream source(from, std::ios::binary);
+  ASSERT_TRUE(source) << from;
+  std::ofstream copy(to, std::ios::binary);
+  copy << source.rdbuf();
+  copy.close();
+  ASSERT_TRUE(copy) << to;
   ASSERT_EQ(chmod(to.c_str(), 0755), 0);
 }
 
