@@ -1,4 +1,28 @@
 #!/usr/bin/env bash
-# Builds designopt and its launchers and runs a scripted demo design session.
+# Builds designopt and its launchers into build/ and runs a scripted demo design session
+# (examples/demo-answers.txt) on the built-in cost workbook, in a fresh temporary
+# working directory that is kept afterwards. Needs no keyboard input.
 set -euo pipefail
-echo "The demo session is not yet available."
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$root/build"
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDESIGNOPT_WARNINGS_AS_ERRORS=ON
+cmake --build "$build" --target designopt Prevada Quorvel Tallowin -j 2
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/designopt-demo.XXXXXX")"
+cd "$work"
+echo "=== designopt demo in $work ==="
+# The launchers are found on the PATH by their command names; the built-in cost
+# workbook's cost sheets lie beside them in build/bin.
+status=0
+PATH="$build/bin:$PATH" "$build/bin/designopt" < "$root/examples/demo-answers.txt" || status=$?
+
+echo
+echo "=== designopt ended with status $status ==="
+echo "Working directory: $work"
+for log in "$work"/log*.dat; do
+  [[ -e "$log" ]] && echo "Run log:           $log"
+done
+echo "Exchange file:     $work/outexcel.dat"
+echo "Problem file:      $work/input.dat"
+exit "$status"

@@ -50,9 +50,20 @@ void ProgramSessionTest::useCostFormula(const char* awkExpression) {
 }
 
 SessionResult ProgramSessionTest::run(const std::string& input, int timeoutSeconds) {
+  return runWithPath(input, directory_ + "/fakebin", timeoutSeconds);
+}
+
+SessionResult ProgramSessionTest::runWithBuiltLaunchers(const std::string& input,
+                                                        int timeoutSeconds) {
+  return runWithPath(input, DESIGNOPT_BIN_DIR, timeoutSeconds);
+}
+
+SessionResult ProgramSessionTest::runWithPath(const std::string& input,
+                                              const std::string& launcherDirectory,
+                                              int timeoutSeconds) {
   std::ofstream(directory_ + "/stdin.txt", std::ios::binary) << input;
-  const std::string command = "cd '" + directory_ + "' && PATH='" + directory_ +
-                              "/fakebin':\"$PATH\" timeout " + std::to_string(timeoutSeconds) +
+  const std::string command = "cd '" + directory_ + "' && PATH='" + launcherDirectory +
+                              "':\"$PATH\" timeout " + std::to_string(timeoutSeconds) +
                               " '" DESIGNOPT_BIN_DIR "/designopt' < stdin.txt > stdout.txt" +
                               " 2> stderr.txt";
   const int raw = std::system(command.c_str());

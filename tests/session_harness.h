@@ -40,6 +40,9 @@ class ProgramSessionTest : public ::testing::Test {
 
   // Runs designopt with `input` as its standard input.
   SessionResult run(const std::string& input, int timeoutSeconds = 120);
+  // The same with the built launchers and their built-in cost workbook first on PATH
+  // instead of the fake ones.
+  SessionResult runWithBuiltLaunchers(const std::string& input, int timeoutSeconds = 120);
 
   std::string readFile(const std::string& name) const;
   bool fileExists(const std::string& name) const;
@@ -47,6 +50,10 @@ class ProgramSessionTest : public ::testing::Test {
   std::string runLog() const;
 
   std::string directory_;
+
+ private:
+  SessionResult runWithPath(const std::string& input, const std::string& launcherDirectory,
+                            int timeoutSeconds);
 };
 
 // Number of non-overlapping occurrences of `what` in `text`.
