@@ -214,6 +214,22 @@ TEST_F(DesignSessionTest, SuspiciousConcaveModel) {
   EXPECT_NE(log.find("Number of Experiments\n13\n"), std::string::npos);
 }
 
+// No grille of the range can carry 1000 CFM: no point is feasible, the best design
+// keeps 1e8 in every variable and the verdict fails.
+TEST_F(DesignSessionTest, NoFeasibleDesignKeepsTheStartingBest) {
+  const SessionResult r = run("48\n2\n0.005\n30\n1000\n0.1\n1\n1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\n\n The globlal minimum of the objective function is 100000000.000000"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("\n\n The best design is at: 100000000.000000\t100000000.000000\t"
+                       "100000000.000000\t\n\n\n"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("\t Performance not satisfy!!\n"), std::string::npos);
+  EXPECT_NE(runLog().find("\n\n The global minimum of the objective function is "
+                          "100000000.000000\n\n The best design is:\n100000000.000000\t"),
+            std::string::npos);
+}
+
 TEST_F(DesignSessionTest, FailingLaunchersAreReportedAndTheRunGoesOn) {
   writeLauncher("Prevada.exe", "exit 3\n");
   writeLauncher("Quorvel.exe", "exit 4\n");
