@@ -1,0 +1,90 @@
+// Part dimensions and the exchange files with the cost workbook. The layouts are
+// fixed by the workbook's macro, which parses "outexcel.dat" by its keys and writes
+// the cost as the first number after the first line of "ProIn.dat".
+#include "product/exchange_files.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/console_answers.h"
+#include "platform/date_text.h"
+#include "product/product_spec.h"
+
+namespace designopt {
+
+namespace {
+
+// Truncation toward zero of 4 w - 4. A width that gives NaN or a count beyond the int
+// range (where converting would be undefined) gets INT_MIN, which the workbook shows
+// as an impossible bar count.
+int barNumberOf(double width) {
+  const double bars = 4 * width - 4;
+  // Every double strictly between these two bounds truncates into the int range.
+  const double belowIntRange = static_cast<double>(INT_MIN) - 1.0;
+  const double aboveIntRange = static_cast<double>(INT_MAX) + 1.0;
+  if (!(bars > belowIntRange && bars < aboveIntRange)) return INT_MIN;
+  return static_cast<int>(bars);
+}
+
+}  // namespace
+
+void setPartDimensions(double length) {
+  ProductSpec& spec = productSpec;
+  const double w = spec.grilleWidth;
+  spec.frameCorner = w + 1.125;
+  spec.frameSide = length + 1.125;
+  spec.mandrelBar = length;
+  spec.supportBar = w - 0.5;
+  spec.tube = w - 0.375;
+  spec.barNumber = barNumberOf(w);
+  spec.clip = 2 * spec.tubeNumber;
+}
+
+bool writeExchangeFile() { return writeExchangeFile(localDateText()); }
+
+bool writeExchangeFile(const std::string& dateText) {
+  // Text mode: on Windows, where the workbook reads the file, each "\n" becomes CR LF.
+  std::FILE* file = std::fopen("outexcel.dat", "w");
+  if (file == nullptr) {
+    std::printf("Cannot find file: outexcel.dat!");
+    return false;
+  }
+  const ProductSpec& spec = productSpec;
+  std::fprintf(file, " %s\n\n", dateText.c_str());
+  std::fprintf(file, " Pro/E To Excel\n\n");
+  std::fprintf(file, " TubeNumber\t\t %d\n thickness\t\t %7.3f\n tolerance\t\t %7.3f\n\n",
+               spec.tubeNumber, spec.thickness, spec.tolerance);
+  std::fprintf(file,
+               " FrameCorner\t\t %7.3f\n FrameSide\t\t %7.3f\n MandrelBar\t\t %7.3f\n"
+               " SupportBar\t\t %7.3f\n Tube\t\t %7.3f\n Clip\t\t %d\n BarNumber\t\t %d\n\n",
+               spec.frameCorner, spec.frameSide, spec.mandrelBar, spec.supportBar, spec.tube,
+               spec.clip, spec.barNumber);
+  std::fclose(file);
+  return true;
+}
+
+double readWorkbookCost() {
+  for (;;) {
+    std::FILE* file = std::fopen("ProIn.dat", "r");
+    if (file == nullptr) {
+      std::printf("Data file ProIn.dat not found !\n");
+    } else {
+      // The first line is the macro's own heading; a line longer than the buffer
+      // leaves its rest to be searched for the number.
+      char heading[100];
+      if (std::fgets(heading, sizeof heading, file) == nullptr) heading[0] = '\0';
+      float cost = 0;
+      const int converted = std::fscanf(file, "%f ", &cost);
+      std::fclose(file);
+      if (converted == 1) return cost;
+      std::printf("Data file ProIn.dat holds no cost !\n");
+    }
+    // No cost is ever invented: the designer gets the workbook to write the file and
+    // presses Enter to have it read again.
+    std::printf(" Press 'Enter' to read ProIn.dat again\n");
+    if (readCharacter() == EOF) std::exit(1);
+  }
+}
+
+}  // namespace designopt

@@ -1,0 +1,74 @@
+// Pricing one candidate grille: part dimensions, performance figures on the console,
+// the exchange file, the "Tallowin.exe" launcher that has the cost workbook price it,
+// the designer's Enter, and the cost read back from "ProIn.dat". The first pricing of
+// a design first shows the requested design's cost through "Prevada.exe".
+#include "product/objective.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/console_answers.h"
+#include "platform/run_command.h"
+#include "product/exchange_files.h"
+#include "product/performance_model.h"
+#include "product/product_spec.h"
+
+namespace designopt {
+
+namespace {
+
+// One over 144, square inches to square feet, held as this exact double.
+constexpr double kSquareFeetPerSquareInch = 0.006944444444444444;
+
+// The workbook would price a stale file if "outexcel.dat" could not be written, so a
+// pricing never goes on without it.
+void writeExchangeFileOrExit() {
+  if (writeExchangeFile()) return;
+  std::printf("\n");
+  std::exit(1);
+}
+
+}  // namespace
+
+double evaluateObjective(const DVector& x) {
+  ProductSpec& spec = productSpec;
+  const double w = spec.grilleWidth;
+
+  // The requested design's cost, shown once per design before any candidate.
+  if (spec.objectiveCallNumber == 1) {
+    setPartDimensions(spec.grilleLength);
+    writeExchangeFileOrExit();
+    std::printf(" Initial Cost is .... check in excel! \n");
+    runCommand("Prevada.exe");
+    std::printf(" Done!...Press 'Enter'\n");
+    // Two characters: the newline left by the last numeric answer, then the Enter.
+    readConfirmation(2);
+  }
+  spec.objectiveCallNumber += 1;
+
+  // The candidate's dimensions.
+  spec.tolerance = x[2];
+  const double tc = x[3];
+  setPartDimensions(x[1]);
+
+  // Free area (square inches) between the bars, then the face velocity (feet per
+  // minute) and the draft temperature figure TN, which are only printed. A free area
+  // of zero or less is not checked; the figures then show what IEEE arithmetic gives.
+  const double freeArea = ((w - 0.375) - spec.barNumber * spec.thickness) * (x[1] - 0.375);
+  predictPerformance(x[1], spec.staticPressure, w);
+  const double velocity = spec.capacityCfm / (freeArea * kSquareFeetPerSquareInch);
+  const double tn = (spec.roomTemperature - tc) - 0.07 * (velocity - 30);
+  std::printf(" Tx %f, Tc %f\n", spec.roomTemperature, tc);
+  std::printf(" L %5.2f Velocity %5.2f TN %3.1f Tol %6.5f\n\n", x[1], spec.capacityCfm, tn,
+              spec.tolerance);
+
+  // The workbook prices the candidate.
+  writeExchangeFileOrExit();
+  std::printf(" Please Wait While Excel Cost is Running....\n");
+  runCommand("Tallowin.exe");
+  std::printf(" Done!...Press 'Enter'\n");
+  readConfirmation(1);
+  return readWorkbookCost();
+}
+
+}  // namespace designopt

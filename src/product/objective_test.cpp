@@ -1,0 +1,139 @@
+#include "product/objective.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "product/product_spec.h"
+#include "product/product_test_support.h"
+
+namespace designopt {
+namespace {
+
+// Fake launchers first on PATH: each notes its run in "launches.log" and keeps a copy
+// of the exchange file it was given; the fake Tallowin prices every design at 321.5.
+class Objective : public ScratchDirectoryTest {
+ protected:
+  void SetUp() override {
+    ScratchDirectoryTest::SetUp();
+    ASSERT_EQ(mkdir("bin", 0755), 0);
+    writeLauncher("Prevada.exe",
+                  "echo Prevada >> launches.log\n"
+                  "cp outexcel.dat outexcel-prevada.dat\n");
+    writeLauncher("Tallowin.exe",
+                  "echo Tallowin >> launches.log\n"
+                  "cp outexcel.dat outexcel-tallowin.dat\n"
+                  "printf 'Cost of the design\\n  321.5\\n' > ProIn.dat\n");
+    const char* path = std::getenv("PATH");
+    previousPath_ = path != nullptr ? path : "";
+    setenv("PATH", (directory_ + "/bin:" + previousPath_).c_str(), 1);
+
+    // The worked design: width 2, pressure 0.1, thickness 0.125, room 70.
+    productSpec.grilleLength = 40;
+    productSpec.tubeNumber = 5;
+    productSpec.grilleWidth = 2;
+    productSpec.tolerance = 0.01;
+    productSpec.thickness = 0.125;
+    productSpec.maxNC = 25;
+    productSpec.requiredCfm = 100;
+    productSpec.staticPressure = 0.1;
+    productSpec.roomTemperature = 70;
+    productSpec.objectiveCallNumber = 1;
+  }
+  void TearDown() override {
+    setenv("PATH", previousPath_.c_str(), 1);
+    ScratchDirectoryTest::TearDown();
+  }
+
+  void writeLauncher(const std::string& name, const std::string& body) {
+    writeFile("bin/" + name, "#!/bin/sh\n" + body);
+    ASSERT_EQ(chmod(("bin/" + name).c_str(), 0755), 0);
+  }
+
+  // Prices (length, tolerance, Tc) and returns the cost; `printed` gets the console.
+  double price(double length, double tolerance, double tc, std::string& printed) {
+    DVector x = dvector(1, 3);
+    x[1] = length;
+    x[2] = tolerance;
+    x[3] = tc;
+    ::testing::internal::CaptureStdout();
+    const double cost = evaluateObjective(x);
+    printed = ::testing::internal::GetCapturedStdout();
+    return cost;
+  }
+
+  std::string rest() {
+    std::string s;
+    for (int c; (c = std::getchar()) != EOF;) s.push_back(static_cast<char>(c));
+    return s;
+  }
+
+  std::string previousPath_;
+};
+
+TEST_F(Objective, FirstPricingShowsTheRequestedDesignThenPricesTheCandidate) {
+  feedStandardInput("12345");
+  std::string printed;
+  EXPECT_EQ(price(48, 0.008, 72, printed), 321.5);
+  EXPECT_EQ(printed,
+            " Initial Cost is .... check in excel! \n"
+            " Done!...Press 'Enter'\n"
+            " Vel 100.00 NC 21.647218\n"
+            " Tx 70.000000, Tc 72.000000\n"
+            " L 48.00 Velocity 101.26 TN -19.0 Tol 0.00800\n\n"
+            " Please Wait While Excel Cost is Running....\n"
+            " Done!...Press 'Enter'\n");
+  EXPECT_EQ(readFile("launches.log"), "Prevada\nTallowin\n");
+  // The requested design went to Prevada, the candidate to Tallowin.
+  const std::string requested = readFile("outexcel-prevada.dat");
+  EXPECT_NE(requested.find(" tolerance\t\t   0.010\n"), std::string::npos);
+  EXPECT_NE(requested.find(" MandrelBar\t\t  40.000\n"), std::string::npos);
+  const std::string candidate = readFile("outexcel-tallowin.dat");
+  EXPECT_NE(candidate.find(" tolerance\t\t   0.008\n"), std::string::npos);
+  EXPECT_NE(candidate.find(" MandrelBar\t\t  48.000\n"), std::string::npos);
+  EXPECT_EQ(productSpec.tolerance, 0.008);
+  EXPECT_EQ(productSpec.barNumber, 4);
+  EXPECT_EQ(productSpec.objectiveCallNumber, 2);
+
+  // A later pricing runs only Tallowin and reads one confirmation character.
+  EXPECT_EQ(price(36, 0.009, 73, printed), 321.5);
+  EXPECT_EQ(printed.substr(0, 5), " Vel ");
+  EXPECT_NE(printed.find(" L 36.00 Velocity "), std::string::npos);
+  EXPECT_EQ(readFile("launches.log"), "Prevada\nTallowin\nTallowin\n");
+  EXPECT_EQ(productSpec.objectiveCallNumber, 3);
+  EXPECT_EQ(rest(), "5");  // 2 + 1 + 1 characters read
+}
+
+TEST_F(Objective, FailingLauncherIsReportedAndTheOldCostRead) {
+  feedStandardInput("");  // at end of input the confirmations return at once
+  writeLauncher("Tallowin.exe", "exit 3\n");
+  writeFile("ProIn.dat", "Cost\n111.25\n");
+  productSpec.objectiveCallNumber = 2;
+  std::string printed;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(price(48, 0.008, 72, printed), 111.25);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "Warning: Tallowin.exe ended with status 3\n");
+  EXPECT_EQ(printed.substr(printed.size() - 23), " Done!...Press 'Enter'\n");
+}
+
+TEST_F(Objective, ExchangeFileThatCannotBeWrittenEndsTheRun) {
+  ASSERT_EQ(mkdir("outexcel.dat", 0755), 0);
+  EXPECT_EXIT(
+      {
+        std::freopen((directory_ + "/out.txt").c_str(), "w", stdout);
+        DVector x = dvector(1, 3);
+        x[1] = 48;
+        x[2] = 0.008;
+        x[3] = 72;
+        evaluateObjective(x);
+      },
+      ::testing::ExitedWithCode(1), "");
+  EXPECT_EQ(readFile("out.txt"), "Cannot find file: outexcel.dat!\n");
+  EXPECT_EQ(readFile("launches.log"), "");  // no launcher ran
+}
+
+}  // namespace
+}  // namespace designopt

@@ -1,0 +1,58 @@
+// Capacity and noise criterion of a linear grille from the fitted catalogue formulas.
+// No input is checked: a length, width or pressure of zero or less gives whatever the
+// logarithm and the power give in IEEE arithmetic (NaN or infinities), and the
+// printed line shows it.
+#include "product/performance_model.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "product/product_spec.h"
+
+namespace designopt {
+
+namespace {
+
+// flowCoefficient = a ln(Ps) + b for the catalogue widths; widths match exactly.
+struct FlowCoefficientRow {
+  double width;  // inch
+  double a;
+  double b;
+};
+
+constexpr FlowCoefficientRow kFlowCoefficientTable[] = {
+    {1.5, 1.3074, 8.1067}, {2, 1.9295, 12.58},   {2.5, 2.4671, 16.837}, {3, 3.3257, 22.357},
+    {3.5, 4.392, 28.738},  {4, 4.8035, 32.675}, {5, 6.352, 42.84},     {6, 8.4484, 55.067},
+};
+
+// One twelfth, inches to feet, held as this exact double.
+constexpr double kFeetPerInch = 0.08333333333333333;
+
+}  // namespace
+
+double grilleCapacity(double length, double width, double flowCoefficient) {
+  // The bracket is the capacity per foot of grille.
+  return (0.3639 * (width * width) + 12.341 * width - 8.9601 + flowCoefficient) * length *
+         kFeetPerInch;
+}
+
+double noiseCriterion(double length, double staticPressure, double width) {
+  return 13.922 * std::pow(staticPressure, 0.3234) + (4.6011 * std::log(length) - 17.595) +
+         (4.566 * std::log(width) + 11.654);
+}
+
+void predictPerformance(double length, double staticPressure, double width) {
+  ProductSpec& spec = productSpec;
+  for (const FlowCoefficientRow& row : kFlowCoefficientTable) {
+    if (width == row.width) {
+      spec.flowCoefficient = row.a * std::log(staticPressure) + row.b;
+      break;
+    }
+  }
+  spec.capacityCfm = grilleCapacity(length, width, spec.flowCoefficient);
+  spec.predictedNC = noiseCriterion(length, staticPressure, width);
+  // Under "Vel" stands the designer's required air supply, not a computed velocity.
+  std::printf(" Vel %6.2f NC %f\n", spec.requiredCfm, spec.predictedNC);
+}
+
+}  // namespace designopt

@@ -1,0 +1,21 @@
+// The empirical performance model of a linear grille: air flow capacity (CFM) and
+// noise criterion (NC) from its length, width and the static pressure. The objective
+// runs it for every candidate; the constraint model repeats its formulas through the
+// two helpers below so that both judge a length with the same arithmetic.
+#pragma once
+
+namespace designopt {
+
+// Capacity in CFM of a grille `length` inches long and `width` inches wide, with the
+// pressure term `flowCoefficient` (CFM per foot).
+double grilleCapacity(double length, double width, double flowCoefficient);
+
+// Noise criterion of a grille of `length` and `width` inches at `staticPressure`
+// inches of water.
+double noiseCriterion(double length, double staticPressure, double width);
+
+// Sets productSpec.flowCoefficient (only for a tabulated width), capacityCfm and
+// predictedNC, and prints " Vel %6.2f NC %f\n" with requiredCfm and predictedNC.
+void predictPerformance(double length, double staticPressure, double width);
+
+}  // namespace designopt
