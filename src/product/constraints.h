@@ -12,7 +12,9 @@ void evaluateConstraints(const double* y, DVector& g, int& neq, int& ncon);
 
 // Penalty of a normalised point x[1..n] (n from modelContext): constraint and box
 // excursions, each squared and weighted by 1e8. Only valid while the constrained
-// search has published its half-widths and centres in modelContext.
+// search has published its half-widths and centres in modelContext; called outside
+// that window it reports the misuse on the standard error stream and ends the
+// process with status 1.
 double constraintPenalty(const double* x);
 
 // constraintPenalty(x) + modelValue(x): the cost function of the constrained search.

@@ -7,7 +7,9 @@
 namespace designopt {
 
 // x[1..3]: length (inch), tolerance, Tc, in the variables' own units. Returns the
-// cost; does not count itself (callers raise evaluationCount).
+// cost; does not count itself (callers raise evaluationCount). When "outexcel.dat"
+// cannot be written the workbook would price a stale design, so the process ends
+// with status 1 after the message.
 double evaluateObjective(const DVector& x);
 
 }  // namespace designopt

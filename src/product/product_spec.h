@@ -21,7 +21,7 @@ struct ProductSpec {
   double supportBar = 0;       // inch
   double tube = 0;             // inch
   int clip = 0;                // count
-  int barNumber = 0;           // count
+  int barNumber = 0;           // count; 4 w - 4 truncated, INT_MIN when that is NaN or beyond int
   double flowCoefficient = 0;  // CFM per foot; pressure term of the capacity, last tabulated width
   double capacityCfm = 0;      // CFM; capacity of the design last modelled
   double predictedNC = 0;      // NC of the design last modelled
