@@ -3,6 +3,7 @@
 #include "cutting/cutting.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -34,7 +35,7 @@ class CutModel : public ::testing::Test {
 
   // Feeds `text` to standard input.
   void feed(const std::string& text) {
-    const std::string path = ::testing::TempDir() + "cutting_input.txt";
+    const std::string path = ::testing::TempDir() + "cutting_input_" + std::to_string(getpid()) + ".txt";
     std::FILE* f = std::fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::fwrite(text.data(), 1, text.size(), f);

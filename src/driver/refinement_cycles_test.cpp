@@ -3,6 +3,7 @@
 #include "driver/refinement_cycles.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -106,7 +107,7 @@ class ScriptedCyclesTest : public ::testing::Test {
   void TearDown() override { setObjectiveForTesting(nullptr); }
 
   void feed(const std::string& text) {
-    const std::string name = ::testing::TempDir() + "refinement_cycles_stdin.txt";
+    const std::string name = ::testing::TempDir() + "refinement_cycles_stdin_" + std::to_string(getpid()) + ".txt";
     std::ofstream(name, std::ios::binary) << text;
     ASSERT_NE(std::freopen(name.c_str(), "rb", stdin), nullptr);
   }

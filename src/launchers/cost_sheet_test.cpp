@@ -1,6 +1,7 @@
 #include "launchers/cost_sheet.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -100,7 +101,7 @@ TEST(CostSheet, ShippedSheetsAreComplete) {
 }
 
 TEST(WorkbookFile, ReadsWholeFilesUpToTheLimitOnly) {
-  const std::string path = ::testing::TempDir() + "workbook_file_test.bin";
+  const std::string path = ::testing::TempDir() + "workbook_file_test_" + std::to_string(getpid()) + ".bin";
   auto writeBytes = [&path](const std::string& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);

@@ -1,6 +1,7 @@
 #include "launchers/design_pricing.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -152,7 +153,7 @@ TEST(DesignPricing, RefusesACostThatIsNotAFiniteNumber) {
 }
 
 TEST(DesignPricing, CostFileCarriesTheCostAfterItsFirstLine) {
-  const std::string path = ::testing::TempDir() + "design_pricing_ProIn.dat";
+  const std::string path = ::testing::TempDir() + "design_pricing_ProIn_" + std::to_string(getpid()) + ".dat";
   const Bill bill = priced(parsed(kExchange48By2));
   std::string problem;
   ASSERT_TRUE(writeCostFile(path, bill, problem)) << problem;

@@ -59,8 +59,10 @@ void copyExecutable(const std::string& from, const std::string& to) {
 
 // Runs `executable` with `directory` as its working directory.
 LauncherRun runIn(const std::string& directory, const std::string& executable) {
-  const std::string out = directory + "../" + "launcher_stdout.txt";
-  const std::string err = directory + "../" + "launcher_stderr.txt";
+  // Beside the directory, so that the launcher sees only what the test put there.
+  const std::string sibling = directory.substr(0, directory.size() - 1);
+  const std::string out = sibling + ".stdout";
+  const std::string err = sibling + ".stderr";
   const std::string command =
       "cd '" + directory + "' && '" + executable + "' >'" + out + "' 2>'" + err + "'";
   const int result = std::system(command.c_str());

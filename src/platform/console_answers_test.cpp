@@ -1,6 +1,7 @@
 #include "platform/console_answers.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -12,7 +13,7 @@ namespace {
 class ConsoleInput : public ::testing::Test {
  protected:
   void feed(const std::string& text) {
-    path_ = ::testing::TempDir() + "console_answers_input.txt";
+    path_ = ::testing::TempDir() + "console_answers_input_" + std::to_string(getpid()) + ".txt";
     std::FILE* f = std::fopen(path_.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::fwrite(text.data(), 1, text.size(), f);
