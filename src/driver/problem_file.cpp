@@ -13,10 +13,6 @@ namespace {
 
 constexpr const char* kProblemFileName = "input.dat";
 
-// Longest date word kept; the rest of a longer word is dropped, so a malformed date
-// line cannot overrun the word buffers or shift the words that follow.
-constexpr int kDateWordLength = 11;
-
 [[noreturn]] void problemFileError() {
   std::printf("Error: reading input.dat has error!\n");
   std::exit(1);
@@ -61,6 +57,34 @@ bool writeProblemFile(const char* dateText, const double lower[3], const double 
   return std::fclose(out) == 0 && written;
 }
 
+ProblemFileStatus parseProblemFile(std::FILE* in, ProblemFileContents& problem) {
+  // The date line: month, day and year, then every blank up to the label line.
+  if (!readDateWord(in, problem.month) || !readDateWord(in, problem.day) ||
+      !readDateWord(in, problem.year)) {
+    return ProblemFileStatus::BadDate;
+  }
+  std::fscanf(in, " ");
+
+  // The label line, then the variable count, checked before any bound is read.
+  skipLabelLine(in);
+  int n = 0;
+  if (std::fscanf(in, "%d", &n) != 1 || n < kMinVariables || n > kMaxVariables) {
+    return ProblemFileStatus::BadProblem;
+  }
+  problem.nVars = n;
+
+  // The bounds.
+  for (int j = 1; j <= n; ++j) {
+    double& lower = problem.lower[j];
+    double& upper = problem.upper[j];
+    if (std::fscanf(in, "%lf %lf ", &lower, &upper) != 2) return ProblemFileStatus::BadProblem;
+    if (!std::isfinite(lower) || !std::isfinite(upper) || lower > upper) {
+      return ProblemFileStatus::BadProblem;
+    }
+  }
+  return ProblemFileStatus::Read;
+}
+
 std::FILE* readProblemFile(DesignState& state) {
   // The problem file itself.
   std::FILE* in = std::fopen(kProblemFileName, "r");
@@ -68,44 +92,24 @@ std::FILE* readProblemFile(DesignState& state) {
     std::printf("Data file input.dat not found!\n");
     std::exit(1);
   }
-
-  // The date line: month, day and year, then every blank up to the label line.
-  char month[kDateWordLength + 1];
-  char day[kDateWordLength + 1];
-  char year[kDateWordLength + 1];
-  if (!readDateWord(in, month) || !readDateWord(in, day) || !readDateWord(in, year)) {
-    problemFileError();
-  }
-  std::fscanf(in, " ");
-
-  // The run log is named after the date words.
-  std::FILE* log = openRunLog(month, day, year);
-
-  // The label line, then the variable count, checked before anything is allocated.
-  skipLabelLine(in);
-  int n = 0;
-  if (std::fscanf(in, "%d", &n) != 1 || n < kMinVariables || n > kMaxVariables) {
-    problemFileError();
-  }
-
-  // The bounds, all checked before the state is allocated for them.
-  double lower[kMaxVariables + 1];
-  double upper[kMaxVariables + 1];
-  for (int j = 1; j <= n; ++j) {
-    if (std::fscanf(in, "%lf %lf ", &lower[j], &upper[j]) != 2) problemFileError();
-    if (!std::isfinite(lower[j]) || !std::isfinite(upper[j]) || lower[j] > upper[j]) {
-      problemFileError();
-    }
-  }
+  ProblemFileContents problem;
+  const ProblemFileStatus status = parseProblemFile(in, problem);
   std::fclose(in);
+  if (status == ProblemFileStatus::BadDate) problemFileError();
+
+  // The run log is named after the date words; it is opened even when the rest of
+  // the problem is refused.
+  std::FILE* log = openRunLog(problem.month, problem.day, problem.year);
+  if (status != ProblemFileStatus::Read) problemFileError();
 
   // A fresh state; the bounds are both the previous and the current ranges.
+  const int n = problem.nVars;
   allocateDesignState(state, n);
   for (int j = 1; j <= n; ++j) {
-    state.prevLower[j] = lower[j];
-    state.curLower[j] = lower[j];
-    state.prevUpper[j] = upper[j];
-    state.curUpper[j] = upper[j];
+    state.prevLower[j] = problem.lower[j];
+    state.curLower[j] = problem.lower[j];
+    state.prevUpper[j] = problem.upper[j];
+    state.curUpper[j] = problem.upper[j];
   }
   writeLogHeader(log, n, state.prevLower, state.prevUpper, state.seed);
   return log;

@@ -204,6 +204,36 @@ TEST_F(ProblemFileTest, MissingProblemFileOrLogEndsTheRunWithStatusOne) {
               ::testing::Eq(std::string("Data file log*.dat not found!\n")));
 }
 
+// The parsing step alone: it says how far it got instead of ending the process, and
+// a refused count or bound still leaves the date words that name the run log.
+TEST_F(ProblemFileTest, ParsingTellsAMissingDateFromARefusedProblem) {
+  const std::string head = "March 05 24\nThe number of variables\n";
+  struct Case {
+    std::string text;
+    ProblemFileStatus status;
+  };
+  const Case cases[] = {
+      {head + "3\n1 2 3 4 5 6\n", ProblemFileStatus::Read},
+      {"March 05", ProblemFileStatus::BadDate},
+      {head + "21\n", ProblemFileStatus::BadProblem},
+      {head + "3\n1 2\n3 inf\n5 6\n", ProblemFileStatus::BadProblem},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::FILE* in = std::tmpfile();
+    ASSERT_NE(in, nullptr);
+    std::fputs(c.text.c_str(), in);
+    std::rewind(in);
+    ProblemFileContents problem;
+    EXPECT_EQ(parseProblemFile(in, problem), c.status);
+    std::fclose(in);
+    if (c.status == ProblemFileStatus::BadDate) continue;
+    EXPECT_STREQ(problem.month, "March");
+    EXPECT_STREQ(problem.day, "05");
+    EXPECT_STREQ(problem.year, "24");
+  }
+}
+
 TEST_F(ProblemFileTest, EqualBoundsAreAccepted) {
   writeText("input.dat", "March 05 24\nThe number of variables\n3\n5 5\n0.004 0.004\n70 70\n");
   DesignState state;

@@ -64,20 +64,27 @@ bool writeExchangeFile(const std::string& dateText) {
   return true;
 }
 
+bool parseWorkbookCost(std::FILE* file, double& cost) {
+  // The first line is the macro's own heading; a line longer than the buffer
+  // leaves its rest to be searched for the number.
+  char heading[100];
+  if (std::fgets(heading, sizeof heading, file) == nullptr) heading[0] = '\0';
+  float number = 0;
+  if (std::fscanf(file, "%f ", &number) != 1) return false;
+  cost = number;
+  return true;
+}
+
 double readWorkbookCost() {
   for (;;) {
     std::FILE* file = std::fopen("ProIn.dat", "r");
     if (file == nullptr) {
       std::printf("Data file ProIn.dat not found !\n");
     } else {
-      // The first line is the macro's own heading; a line longer than the buffer
-      // leaves its rest to be searched for the number.
-      char heading[100];
-      if (std::fgets(heading, sizeof heading, file) == nullptr) heading[0] = '\0';
-      float cost = 0;
-      const int converted = std::fscanf(file, "%f ", &cost);
+      double cost = 0.0;
+      const bool read = parseWorkbookCost(file, cost);
       std::fclose(file);
-      if (converted == 1) return cost;
+      if (read) return cost;
       std::printf("Data file ProIn.dat holds no cost !\n");
     }
     // No cost is ever invented: the designer gets the workbook to write the file and

@@ -3,6 +3,7 @@
 // "ProIn.dat" carries the cost back. Both live in the current directory.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace designopt {
@@ -25,5 +26,10 @@ bool writeExchangeFile(const std::string& dateText);
 // number there, is reported on the standard output and the designer is asked to press
 // Enter so that the file is read again; at end of input the process ends with status 1.
 double readWorkbookCost();
+
+// The parsing step of readWorkbookCost on an open cost file (left open): skips the
+// first line and reads the number after it. False, with `cost` untouched, when no
+// number stands there; nothing is printed.
+bool parseWorkbookCost(std::FILE* file, double& cost);
 
 }  // namespace designopt
