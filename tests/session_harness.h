@@ -49,11 +49,11 @@ class ProgramSessionTest : public ::testing::Test {
   // The text of the run log (the one file log*.dat in the working directory).
   std::string runLog() const;
 
-  std::string directory_;
-
- private:
+  // Runs designopt with the given directory of launchers first on PATH.
   SessionResult runWithPath(const std::string& input, const std::string& launcherDirectory,
                             int timeoutSeconds);
+
+  std::string directory_;
 };
 
 // Number of non-overlapping occurrences of `what` in `text`.

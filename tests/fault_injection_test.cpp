@@ -1,0 +1,194 @@
+// Faults around a whole design session: launchers that fail or never price, a cost file
+// with no cost in it, the built launchers without their cost sheets, files that cannot
+// be created, and answers that make an unusable problem. Each session must end with the
+// settled message and status, never wait for ever, and leave the run log with
+// everything written before the fault after what an earlier run of the same date left.
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "session_harness.h"
+
+namespace designopt_tests {
+namespace {
+
+// What an earlier run of today left in the run log.
+const char kEarlierLog[] = "an earlier run of today\n";
+
+// The log header of the standard answers' problem.
+const char kStandardHeader[] =
+    "\nThe number of variables is 3\n\nRanges of the variables\n"
+    "24.000000\t0.004000\t70.000000\t\n64.000000\t0.007000\t75.000000\t\n"
+    "The initial seed is 0\n";
+
+const char kIterationOneHeading[] = "\n\n ======== Design  Iteration 1 =========== \n\n";
+const char kRetryPrompt[] = " Press 'Enter' to read ProIn.dat again\n";
+
+bool endsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The name designopt gives today's run log ("log" and the date words of "input.dat").
+std::string todaysLogName() {
+  const std::time_t now = std::time(nullptr);
+  char name[80];
+  std::strftime(name, sizeof name, "log%B%d%y.dat", std::localtime(&now));
+  return name;
+}
+
+class FaultInjectionTest : public ProgramSessionTest {
+ protected:
+  void SetUp() override {
+    ProgramSessionTest::SetUp();
+    std::ofstream(directory_ + "/" + todaysLogName(), std::ios::binary) << kEarlierLog;
+  }
+
+  // The earlier content, then the header and the first iteration's heading: what the
+  // run had written to its log when the first pricing failed.
+  void expectLogKeptUpToTheFirstPricing() {
+    const std::string log = readFile(todaysLogName());
+    EXPECT_EQ(log.rfind(std::string(kEarlierLog) + kStandardHeader + kIterationOneHeading, 0),
+              0u)
+        << log;
+  }
+};
+
+// The launcher's status is reported and the pricing goes on with what it wrote.
+TEST_F(FaultInjectionTest, FailingTallowinIsReportedAndTheDesignFinishes) {
+  struct Case {
+    const char* ending;   // how the fake Tallowin ends after pricing
+    const char* warning;  // the warning of each pricing
+  };
+  const Case cases[] = {
+      {"exit 3\n", "Warning: Tallowin.exe ended with status 3\n"},
+      {"kill -TERM $$\n", "Warning: Tallowin.exe ended with status 143\n"},
+  };
+  for (const Case& c : cases) {
+    writeLauncher("Tallowin.exe",
+                  "awk '$1 == \"MandrelBar\" { m = $2 }"
+                  " END { printf \"Cost\\n%.6f\\n\", 10 + 0.01 * (m - 36) * (m - 36) }'"
+                  " outexcel.dat > ProIn.dat\n" +
+                      std::string(c.ending));
+    const SessionResult r = run(standardAnswers() + oneIterationAnswers() + "n\n");
+    EXPECT_EQ(r.status, 0) << c.ending << r.err;
+    EXPECT_EQ(countOf(r.err, c.warning), 11) << c.ending;
+    EXPECT_TRUE(endsWith(r.out, "\n Continue? Yes/No (y/n): ")) << c.ending;
+    EXPECT_NE(readFile(todaysLogName()).find("\n\n The best design is:\n"), std::string::npos);
+  }
+}
+
+// No cost where it should stand: the designer is asked to get it written and press
+// Enter, as often as he presses it; the end of the console input ends the run.
+TEST_F(FaultInjectionTest, NoCostInProInEndsTheRunAtEndOfInput) {
+  struct Case {
+    const char* tallowin;  // the fake launcher's script
+    const char* message;   // the cost file's message
+    const char* warning;   // on the error stream, or ""
+  };
+  const char* const notFound = "Data file ProIn.dat not found !\n";
+  const char* const noCost = "Data file ProIn.dat holds no cost !\n";
+  const Case cases[] = {
+      {"exit 0\n", notFound, ""},
+      {"exit 4\n", notFound, "Warning: Tallowin.exe ended with status 4\n"},
+      {nullptr, notFound, "Warning: Tallowin.exe ended with status 127\n"},  // no launcher
+      {": > ProIn.dat\n", noCost, ""},
+      {"printf '\\001\\377\\000\\033garbage\\n\\376\\n' > ProIn.dat\n", noCost, ""},
+      {"printf 'Cost of the design\\n' > ProIn.dat\n", noCost, ""},
+      {"printf 'Cost of the design\\n-' > ProIn.dat\n", noCost, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tallowin == nullptr ? "no Tallowin" : c.tallowin);
+    std::filesystem::remove(directory_ + "/ProIn.dat");
+    std::filesystem::remove(directory_ + "/fakebin/Tallowin.exe");
+    std::ofstream(directory_ + "/" + todaysLogName(), std::ios::binary) << kEarlierLog;
+    if (c.tallowin != nullptr) writeLauncher("Tallowin.exe", c.tallowin);
+
+    // The initial cost's two characters and the candidate's Enter, then two retries.
+    const SessionResult r = run(standardAnswers() + "\n\n" + "\n\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(endsWith(r.out, std::string(c.message) + kRetryPrompt)) << r.out;
+    EXPECT_EQ(countOf(r.out, std::string(c.message) + kRetryPrompt), 3);
+    EXPECT_EQ(countOf(r.out, " Please Wait While Excel Cost is Running....\n"), 1);
+    EXPECT_NE(r.err.find(c.warning), std::string::npos) << r.err;
+    expectLogKeptUpToTheFirstPricing();
+  }
+}
+
+// The built launchers copied without their cost sheets: each fails with its message
+// and writes no cost.
+TEST_F(FaultInjectionTest, BuiltLaunchersWithoutTheirCostSheets) {
+  const std::string bin = directory_ + "/nosheets";
+  std::filesystem::create_directory(bin);
+  for (const char* name : {"Prevada.exe", "Quorvel.exe", "Tallowin.exe"}) {
+    std::filesystem::copy_file(std::string(DESIGNOPT_BIN_DIR) + "/" + name, bin + "/" + name);
+  }
+  const SessionResult r = runWithPath(standardAnswers() + "\n\n\n", bin, 120);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Prevada: cannot open the cost workbook C:\\zrk\\quva source\\"
+                       "QUVA2002_Old.xls (" + bin + "/QUVA2002_Old.costsheet: "),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("Warning: Prevada.exe ended with status 1\n"), std::string::npos);
+  EXPECT_NE(r.err.find("Tallowin: cannot open the cost workbook C:\\zrk\\quva source\\"
+                       "QUVA2002.xls (" + bin + "/QUVA2002.costsheet: "),
+            std::string::npos);
+  EXPECT_NE(r.err.find("Warning: Tallowin.exe ended with status 1\n"), std::string::npos);
+  EXPECT_FALSE(fileExists("ProIn.dat"));
+  EXPECT_TRUE(endsWith(r.out, std::string("Data file ProIn.dat not found !\n") + kRetryPrompt));
+  expectLogKeptUpToTheFirstPricing();
+}
+
+// A file designopt must write is a directory: the settled message, status 1, and the
+// run log keeps what came before.
+TEST_F(FaultInjectionTest, FilesThatCannotBeWritten) {
+  struct Case {
+    std::string blocked;  // made a directory
+    const char* message;  // the last standard output
+  };
+  const Case cases[] = {
+      {"input.dat", "Cannot create file: input.dat!\n"},
+      {todaysLogName(), "Data file log*.dat not found!\n"},
+      {"outexcel.dat", "Cannot find file: outexcel.dat!\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.blocked);
+    std::filesystem::remove_all(directory_ + "/" + c.blocked);
+    std::filesystem::create_directory(directory_ + "/" + c.blocked);
+    const SessionResult r = run(standardAnswers() + "\n\n\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(endsWith(r.out, c.message)) << r.out;
+    EXPECT_FALSE(fileExists("tallowin-calls.txt")) << "no design may be priced";
+    if (c.blocked == "input.dat") {
+      EXPECT_EQ(readFile(todaysLogName()), kEarlierLog);
+      EXPECT_FALSE(fileExists("outexcel.dat"));
+    }
+    if (c.blocked == "outexcel.dat") expectLogKeptUpToTheFirstPricing();
+    std::filesystem::remove_all(directory_ + "/" + c.blocked);
+    std::ofstream(directory_ + "/" + todaysLogName(), std::ios::binary) << kEarlierLog;
+  }
+}
+
+// Answers that give bounds that are no numbers, or a lower bound above its upper one:
+// the driver refuses the problem before anything is priced, and the run log of the day
+// keeps its content.
+TEST_F(FaultInjectionTest, AnswersThatMakeAnUnusableProblem) {
+  const char* const answers[] = {
+      "48\n2\nnan\n30\n100\n0.1\n1\n1\n",     // tolerance NaN
+      "48\n2\n1e39\n30\n100\n0.1\n1\n1\n",    // tolerance beyond single precision: inf
+      "48\n2\n-0.005\n30\n100\n0.1\n1\n1\n",  // negative tolerance: lower above upper
+      "48\n2\n0.005\n30\n100\n0.1\n1\n2\nnan\n",  // room temperature NaN
+  };
+  for (const char* input : answers) {
+    SCOPED_TRACE(input);
+    const SessionResult r = run(input);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(endsWith(r.out, ": Error: reading input.dat has error!\n")) << r.out;
+    EXPECT_EQ(r.out.find("Design Iteration"), std::string::npos);
+    EXPECT_FALSE(fileExists("tallowin-calls.txt"));
+    EXPECT_EQ(readFile(todaysLogName()), kEarlierLog);
+  }
+}
+
+}  // namespace
+}  // namespace designopt_tests

@@ -1,0 +1,618 @@
+#!/usr/bin/env python3
+"""Session fuzzer for designopt.
+
+Runs the built designopt many times, each session in a fresh temporary directory, with
+fake launchers (shell scripts Prevada.exe, Quorvel.exe and Tallowin.exe) first on PATH
+and a random console input: valid answers mixed with junk words, stray characters, huge
+and negative numbers, NaN and inf, empty lines and early end of input. The launchers
+vary per session too: pricing with a simple formula, failing, never writing "ProIn.dat",
+writing garbage, failing now and then, or missing altogether.
+
+The input is typed like a designer would: one piece at a time, and only when designopt
+waits on its console (blocked in a read of its standard input, seen in
+/proc/<pid>/syscall). So the fuzzer knows when designopt is working and when it waits,
+and tells a hang from a slow session:
+
+  - a session whose input has ended must end within --drain-seconds;
+  - a session that asks for no input for --stall-seconds is spinning (or stuck);
+  - a session still reading input when --session-seconds run out is cut short: it is
+    counted, not failed, because reading is progress.
+
+Every session must end with status 0 or 1, the status explained by what designopt
+printed last (the continue prompt for 0, one of the fatal messages for 1), write no
+sanitizer report, leave every run log that existed before it at least as long as it was
+with its old content first (the run log is append-only), and write nothing outside its
+working directory: the session runs in P/w with HOME and TMPDIR set to P, and afterwards
+P must hold only w and the launchers' directory must be unchanged.
+
+Session k uses the seed --seed + k, so a failure replays with --replay SEED; the
+directories of failing sessions are kept (stdin.txt holds the exact input fed).
+
+Usage:
+  tests/fuzz/session_fuzz.py [--designopt build-sanitize/bin/designopt]
+                             [--sessions 200] [--time 600] [--seed 1]
+  tests/fuzz/session_fuzz.py --replay SEED [--designopt ...]
+Exit status: 0 when no session failed, 1 otherwise, 2 on a usage error.
+"""
+
+import argparse
+import collections
+import fcntl
+import hashlib
+import os
+import random
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+# Sanitizer runs end with this status, so that a report can never pass for status 1.
+SANITIZER_EXIT = 86
+SANITIZER_MARKS = (
+    "ERROR: AddressSanitizer",
+    "ERROR: LeakSanitizer",
+    "runtime error:",
+    "SUMMARY: AddressSanitizer",
+    "SUMMARY: UndefinedBehaviorSanitizer",
+    "AddressSanitizer:DEADLYSIGNAL",
+)
+
+# What designopt prints last when it ends with status 1, on either stream.
+FATAL_STDOUT_ENDINGS = (
+    "Cannot create file: input.dat!\n",
+    "Data file input.dat not found!\n",
+    "Data file log*.dat not found!\n",
+    "Error: reading input.dat has error!\n",
+    "Cannot find file: outexcel.dat!\n",
+    " Press 'Enter' to read ProIn.dat again\n",
+)
+FATAL_STDERR_ENDINGS = (
+    "\n Console input has ended.\n",
+    "...now exiting to system...\n",
+    "trouble initializing in SAInit\n",
+)
+# A normal end: the designer declined to continue, or the input ended there.
+CONTINUE_PROMPT = " Continue? Yes/No (y/n): "
+
+# ---------------------------------------------------------------------------------------
+# The console input.
+
+VALID_LENGTHS = ["4", "12", "14", "24", "26", "36", "38", "48", "50", "60", "62", "72",
+                 "74", "84", "86", "96", "30.5", "8", "44"]
+INVALID_LENGTHS = ["3.9", "12.5", "13", "49", "96.5", "0", "100", "-48"]
+WIDTHS = ["1.5", "2", "2.5", "3", "3.5", "4", "5", "6", "4.2"]
+TOLERANCES = ["0.005", "0.008", "0.01", "0.006", "0.0004"]
+NCS = ["30", "25", "40", "0", "50"]
+CFMS = ["100", "50", "200", "1000", "10"]
+PRESSURES = ["0.1", "0.05", "0.2", "0.01", "0.3"]
+THICKNESSES = ["0.125", "0.1", "0.15", "0.2", "0.6"]
+ROOM_TEMPERATURES = ["70", "65", "72.5", "80"]
+
+
+def bad_token(rng):
+    """One line's worth of bad input, without its line end."""
+    kind = rng.randrange(9)
+    if kind == 0:  # junk words
+        return rng.choice([b"abc", b"y", b"n", b"yes", b"no", b"q", b"help", b"--", b"..",
+                           b"e5", b"x48", b"0x", b"#", b"Y", b"%s%n%d"])
+    if kind == 1:  # stray characters
+        alphabet = b"\t\r\x00\x1b\x7f\xff\xc3\xa9 ,;:!?'\"`\\/[]{}()<>|&*~^%$@#"
+        return bytes(rng.choice(alphabet) for _ in range(rng.randint(1, 12)))
+    if kind == 2:  # huge numbers
+        return rng.choice([b"1e308", b"1e309", b"-1e308", b"1e39", b"3.4e38", b"99999999999",
+                           b"2147483648", b"-2147483649", b"1e-400",
+                           b"9" * rng.randint(20, 2000),
+                           b"0." + b"0" * rng.randint(1, 500) + b"1"])
+    if kind == 3:  # negative numbers
+        return b"-" + rng.choice([b"48", b"1", b"0.005", b"100", b"0", b"2", b"1e9"])
+    if kind == 4:  # NaN and inf
+        return rng.choice([b"nan", b"NaN", b"-nan", b"inf", b"-inf", b"INF", b"infinity",
+                           b"nan(0x1)"])
+    if kind == 5:  # an empty line
+        return b""
+    if kind == 6:  # odd number formats
+        return rng.choice([b"0x30", b"0x1p4", b"1e", b"1.2.3", b"+-3", b"  48  ", b"\t48",
+                           b"48abc", b"48,5", b".", b"-", b"+"])
+    if kind == 7:  # several answers on one line
+        return rng.choice([b"48 2 0.005", b"1 0", b"y y y", b"0 0 0 0", b"\n\n\n"[:rng.randint(0, 2)]])
+    return b"x" * rng.randint(100, 5000)  # a very long line
+
+
+def answer(rng, valid, mutation):
+    """Lines answering one number prompt: usually the valid answer, sometimes bad input
+    before it, sometimes bad input instead of it."""
+    lines = []
+    if rng.random() < mutation:
+        lines.append(bad_token(rng))
+        if rng.random() < 0.3:
+            return lines
+    lines.append(valid.encode())
+    return lines
+
+
+def console_answers(rng, mutation):
+    """The answers to the design prompts of one design."""
+    lines = []
+    for _ in range(rng.choice([0, 0, 0, 1, 2])):
+        lines.append(rng.choice(INVALID_LENGTHS).encode())
+    lines += answer(rng, rng.choice(VALID_LENGTHS), mutation)
+    for values in (WIDTHS, TOLERANCES, NCS, CFMS, PRESSURES):
+        lines += answer(rng, rng.choice(values), mutation)
+    for new_values in (THICKNESSES, ROOM_TEMPERATURES):
+        choice = rng.choice(["1", "1", "1", "2", "2", "0", "3", "-2"])
+        lines += answer(rng, choice, mutation)
+        if choice == "2":
+            lines += answer(rng, rng.choice(new_values), mutation)
+    return lines
+
+
+def optimisation_answers(rng, mutation):
+    """Lines for the optimisation: confirmations, cutting choices and levels, the
+    single-key answers, and bad input."""
+    count = rng.choice([0, 5, 15, 30, 45, 60, 90, 150])
+    count = rng.randint(count // 2, count) if count else 0
+    lines = []
+    for _ in range(count):
+        r = rng.random()
+        if r < mutation * 0.5:
+            lines.append(bad_token(rng))
+        elif r < 0.45:
+            lines.append(b"")
+        else:
+            lines.append(rng.choice([b"y", b"0", b"0", b"1", b"1", b"2", b"3", b"n", b"-1e9",
+                                     b"1e9", b"12.5", b"0.0001", b"-0", b"9"]))
+    return lines
+
+
+def session_input(rng):
+    """The whole console input of a session, as the pieces in which it is typed."""
+    mutation = rng.choice([0.0, 0.05, 0.15, 0.3, 0.6])
+    lines = []
+    for design in range(rng.choice([1, 1, 1, 2, 3])):
+        if design > 0:
+            lines.append(rng.choice([b"y", b"yes", b"y please"]))
+        lines += console_answers(rng, mutation)
+        lines += optimisation_answers(rng, mutation)
+    lines.append(rng.choice([b"n", b"no", b"N", b"Y", b"", b"stop"]))
+    data = b"".join(line + b"\n" for line in lines)
+    if rng.random() < 0.35:  # the input ends early, perhaps in the middle of a line
+        data = data[:rng.randint(0, len(data))]
+    data = data[:64 * 1024]
+    pieces = []
+    at = 0
+    while at < len(data):
+        end = data.find(b"\n", at)
+        end = len(data) if end < 0 else end + 1
+        if end - at > 2 and rng.random() < 0.1:  # half a line now, the rest later
+            cut = rng.randint(at + 1, end - 1)
+            pieces += [data[at:cut], data[cut:end]]
+        else:
+            pieces.append(data[at:end])
+        at = end
+    # Keep each piece well inside a pipe's capacity, so writing it never blocks.
+    typed = []
+    for piece in pieces:
+        typed += [piece[i:i + 16384] for i in range(0, len(piece), 16384)]
+    return typed
+
+
+# ---------------------------------------------------------------------------------------
+# The fake launchers.
+
+COST_FORMULAS = [
+    "10 + 0.01 * (m - 36) * (m - 36) + 0.02 / t",  # convex in the length
+    "100 - 0.01 * (m - 44) * (m - 44)",             # concave in the length
+    "5 + 0.5 * m + 0.001 / t",                      # linear
+    "42",                                           # flat
+    "-1000 - m",                                    # negative
+    "1e30 * m",                                     # huge
+    "1e40",                                         # beyond single precision
+    "m * t",                                        # tiny
+]
+
+GARBAGE_WRITES = [
+    ": > ProIn.dat",                                          # empty
+    "printf '\\001\\377\\000\\033garbage\\n\\376\\n' > ProIn.dat",  # binary
+    "printf 'Cost of the design\\n' > ProIn.dat",              # truncated: no number
+    "printf 'Cost of the design' > ProIn.dat",                 # no line end either
+    "printf '12.5\\n' > ProIn.dat",                            # the number on the first line
+    "printf 'Cost\\nabc 12\\n' > ProIn.dat",                   # text where the cost stands
+    "printf 'Cost\\nnan\\n' > ProIn.dat",
+    "printf 'Cost\\n-inf\\n' > ProIn.dat",
+    "printf 'Cost\\n1e39\\n' > ProIn.dat",
+    "printf '%0300d\\n7.5\\n' 0 > ProIn.dat",                 # a first line of 300 characters
+    "printf 'Cost\\n\\n\\n\\n   \\n 3.25 rest\\n' > ProIn.dat",
+]
+
+
+def price_command(formula):
+    return ("awk '$1 == \"MandrelBar\" { m = $2 } $1 == \"tolerance\" { t = $2 }\n"
+            "     END { printf \"Cost of the design\\n%.6f\\n\", " + formula +
+            " }' outexcel.dat > ProIn.dat")
+
+
+def failing_exit(rng):
+    return rng.choice(["exit 1", "exit 2", "exit 3", "exit 126", "exit 255", "kill -TERM $$"])
+
+
+def tallowin_script(rng):
+    """The fake Tallowin of a session (None: no Tallowin at all) and its description."""
+    formula = rng.choice(COST_FORMULAS)
+    price = price_command(formula)
+    mode = rng.choices(["price", "price-then-fail", "fail", "silent", "garbage", "flaky",
+                        "missing"], [50, 8, 6, 5, 8, 18, 5])[0]
+    if mode == "price":
+        return price + "\n", mode + ": " + formula
+    if mode == "price-then-fail":
+        return price + "\n" + failing_exit(rng) + "\n", mode + ": " + formula
+    if mode == "fail":
+        return failing_exit(rng) + "\n", mode
+    if mode == "silent":
+        return "exit 0\n", mode
+    if mode == "garbage":
+        garbage = rng.choice(GARBAGE_WRITES)
+        return garbage + "\n", mode + ": " + garbage
+    if mode == "flaky":
+        every = rng.randint(2, 6)
+        fault = rng.choice([rng.choice(GARBAGE_WRITES), failing_exit(rng), "exit 0",
+                            price + "\n" + failing_exit(rng)])
+        body = ("n=$(cat tallowin-count 2>/dev/null || echo 0)\n"
+                "n=$((n + 1))\n"
+                "echo $n > tallowin-count\n"
+                "if [ $((n % " + str(every) + ")) -eq 0 ]; then\n" + fault + "\nfi\n" +
+                price + "\n")
+        return body, "%s every %d: %s / %s" % (mode, every, fault, formula)
+    return None, mode
+
+
+def viewer_script(rng):
+    """A fake Prevada or Quorvel (None: missing) and its description."""
+    mode = rng.choices(["ok", "bill", "fail", "missing"], [60, 15, 15, 10])[0]
+    if mode == "ok":
+        return "exit 0\n", mode
+    if mode == "bill":
+        return "echo ' Bill of materials'; cat outexcel.dat\n", mode
+    if mode == "fail":
+        code = failing_exit(rng)
+        return code + "\n", mode + ": " + code
+    return None, mode
+
+
+# ---------------------------------------------------------------------------------------
+# Watching designopt.
+
+def proc_syscall(pid):
+    try:
+        with open("/proc/%d/syscall" % pid) as f:
+            return f.read().split()
+    except OSError:
+        return None
+
+
+def calibrate_read_syscall():
+    """The syscall line prefix of a process blocked reading its standard input, learnt
+    from cat; None when /proc/<pid>/syscall cannot be read."""
+    cat = subprocess.Popen(["cat"], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL)
+    try:
+        deadline = time.monotonic() + 5
+        while time.monotonic() < deadline:
+            fields = proc_syscall(cat.pid)
+            if fields and fields[0] not in ("running",) and len(fields) > 1 and fields[1] == "0x0":
+                return fields[0]
+            time.sleep(0.01)
+        return None
+    finally:
+        cat.stdin.close()
+        cat.wait()
+
+
+def pending_bytes(fd):
+    buf = fcntl.ioctl(fd, termios.FIONREAD, struct.pack("i", 0))
+    return struct.unpack("i", buf)[0]
+
+
+def snapshot(directory):
+    """Names, sizes, modes and contents of every file under a directory."""
+    state = {}
+    for root, dirs, files in os.walk(directory):
+        for name in sorted(dirs + files):
+            path = os.path.join(root, name)
+            st = os.lstat(path)
+            digest = ""
+            if os.path.isfile(path) and not os.path.islink(path):
+                with open(path, "rb") as f:
+                    digest = hashlib.sha256(f.read()).hexdigest()
+            state[os.path.relpath(path, directory)] = (st.st_mode, st.st_size, st.st_mtime_ns,
+                                                       digest)
+    return state
+
+
+def run_logs(directory):
+    logs = {}
+    for name in os.listdir(directory):
+        path = os.path.join(directory, name)
+        if name.startswith("log") and name.endswith(".dat") and os.path.isfile(path):
+            with open(path, "rb") as f:
+                logs[name] = f.read()
+    return logs
+
+
+class Session:
+    """One fuzzed session: its set-up, its run and the verdict on it."""
+
+    def __init__(self, seed, args, read_syscall):
+        self.seed = seed
+        self.args = args
+        self.read_syscall = read_syscall
+        self.rng = random.Random(seed)
+        self.notes = []
+        self.failures = []
+        self.outcome = "ended"
+
+    def set_up(self):
+        rng = self.rng
+        self.root = tempfile.mkdtemp(prefix="designopt_fuzz_%d_" % self.seed)
+        self.parent = os.path.join(self.root, "P")
+        self.work = os.path.join(self.parent, "w")
+        self.io = os.path.join(self.root, "io")
+        os.makedirs(self.work)
+        os.makedirs(self.io)
+
+        # The launchers: fake ones mostly, sometimes the built ones beside designopt.
+        if rng.random() < 0.1:
+            self.launchers = os.path.dirname(os.path.abspath(self.args.designopt))
+            self.notes.append("launchers: built")
+        else:
+            self.launchers = os.path.join(self.root, "bin")
+            os.makedirs(self.launchers)
+            scripts = {"Tallowin.exe": tallowin_script(rng), "Prevada.exe": viewer_script(rng),
+                       "Quorvel.exe": viewer_script(rng)}
+            for name, (body, what) in scripts.items():
+                self.notes.append("%s: %s" % (name, what))
+                if body is None:
+                    continue
+                path = os.path.join(self.launchers, name)
+                with open(path, "w") as f:
+                    f.write("#!/bin/sh\n" + body)
+                os.chmod(path, 0o755)
+
+        # What the working directory holds before the run.
+        today_log = time.strftime("log%B%d%y.dat")
+        if rng.random() < 0.4:
+            lines = [b"an earlier run's log", b"\x00\xff binary", b"x" * rng.randint(0, 3000),
+                     b"The number of variables is 3"]
+            text = b"\n".join(rng.choice(lines) for _ in range(rng.randint(0, 20)))
+            if rng.random() < 0.5:
+                text += b"\n"
+            self.write(today_log, text)
+            self.notes.append("today's log pre-created, %d bytes" % len(text))
+        if rng.random() < 0.1:
+            self.write("logJanuary0199.dat", b"another date's log\n")
+        if rng.random() < 0.15:
+            self.write("ProIn.dat", b"a stale cost\n12.75\n")
+            self.notes.append("stale ProIn.dat")
+        for name in ("input.dat", "outexcel.dat", today_log, "ProIn.dat"):
+            if rng.random() < 0.025 and not os.path.exists(os.path.join(self.work, name)):
+                os.makedirs(os.path.join(self.work, name))
+                self.notes.append(name + " is a directory")
+
+        self.typed = session_input(rng)
+        self.logs_before = run_logs(self.work)
+        self.launchers_before = snapshot(self.launchers)
+
+    def write(self, name, data):
+        with open(os.path.join(self.work, name), "wb") as f:
+            f.write(data)
+
+    def environment(self):
+        env = dict(os.environ)
+        env["PATH"] = self.launchers + os.pathsep + env.get("PATH", "/usr/bin:/bin")
+        env["HOME"] = self.parent
+        env["TMPDIR"] = self.parent
+        env["LC_ALL"] = "C"
+        env["ASAN_OPTIONS"] = "detect_leaks=1:abort_on_error=0:exitcode=%d" % SANITIZER_EXIT
+        env["UBSAN_OPTIONS"] = "print_stacktrace=1:halt_on_error=1:exitcode=%d" % SANITIZER_EXIT
+        return env
+
+    def waiting_for_input(self, pid):
+        fields = proc_syscall(pid)
+        return bool(fields) and fields[0] == self.read_syscall and len(fields) > 1 \
+            and fields[1] == "0x0"
+
+    def run(self):
+        args = self.args
+        fed = open(os.path.join(self.io, "stdin.txt"), "wb")
+        out = open(os.path.join(self.io, "stdout.txt"), "wb")
+        err = open(os.path.join(self.io, "stderr.txt"), "wb")
+        proc = subprocess.Popen([os.path.abspath(args.designopt)], cwd=self.work,
+                                stdin=subprocess.PIPE, stdout=out, stderr=err,
+                                env=self.environment(), start_new_session=True)
+        pipe = proc.stdin.fileno()
+        pieces = collections.deque(self.typed)
+        start = time.monotonic()
+        last_wait = start
+        input_ended = None
+        blind = self.read_syscall is None
+        # Fed blind, the input ends at once: only the session bound can tell a hang.
+        drain_seconds = args.session_seconds if blind else args.drain_seconds
+        try:
+            while proc.poll() is None:
+                now = time.monotonic()
+                if input_ended is not None and now - input_ended > drain_seconds:
+                    self.outcome = "hang"
+                    self.failures.append("still running %.0f s after its input ended"
+                                         % drain_seconds)
+                    break
+                if now - start > args.session_seconds:
+                    self.outcome = "cut short"
+                    break
+                if input_ended is None and (blind or self.waiting_for_input(proc.pid)) \
+                        and pending_bytes(pipe) == 0:
+                    last_wait = now
+                    if pieces:
+                        piece = pieces.popleft()
+                        fed.write(piece)
+                        try:
+                            os.write(pipe, piece)
+                        except BrokenPipeError:
+                            pass
+                    else:
+                        proc.stdin.close()
+                        input_ended = now
+                elif input_ended is None and now - last_wait > args.stall_seconds:
+                    self.outcome = "hang"
+                    self.failures.append("asked for no input for %.0f s (spinning or stuck)"
+                                         % args.stall_seconds)
+                    break
+                time.sleep(0.002)
+        finally:
+            if proc.poll() is None:
+                try:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            proc.wait()
+            if not proc.stdin.closed:
+                try:
+                    proc.stdin.close()
+                except BrokenPipeError:
+                    pass
+            for f in (fed, out, err):
+                f.close()
+        self.status = proc.returncode
+        self.seconds = time.monotonic() - start
+
+    def judge(self):
+        with open(os.path.join(self.io, "stdout.txt"), "rb") as f:
+            out = f.read().decode("latin-1")
+        with open(os.path.join(self.io, "stderr.txt"), "rb") as f:
+            err = f.read().decode("latin-1")
+        self.out = out
+        if self.outcome == "ended":
+            if self.status == SANITIZER_EXIT:
+                self.failures.append("ended with the sanitizer's status")
+            elif self.status not in (0, 1):
+                self.failures.append("ended with status %d" % self.status)
+            elif self.status == 0 and not out.endswith(CONTINUE_PROMPT):
+                self.failures.append("status 0, but the continue prompt is not the last output")
+            elif self.status == 1 and not (out.endswith(FATAL_STDOUT_ENDINGS) or
+                                           err.endswith(FATAL_STDERR_ENDINGS)):
+                self.failures.append("status 1 without its message as the last output")
+        for mark in SANITIZER_MARKS:
+            if mark in err:
+                self.failures.append("sanitizer report: " + mark)
+                break
+
+        # The run logs only grow, their old content first.
+        logs_after = run_logs(self.work)
+        for name, before in self.logs_before.items():
+            after = logs_after.get(name)
+            if after is None:
+                self.failures.append("run log %s is gone" % name)
+            elif not after.startswith(before):
+                self.failures.append("run log %s lost content (%d bytes before, %d after)"
+                                     % (name, len(before), len(after)))
+
+        # Nothing written outside the working directory.
+        extra = sorted(set(os.listdir(self.parent)) - {"w"})
+        if extra:
+            self.failures.append("wrote outside its working directory: %s" % ", ".join(extra))
+        if snapshot(self.launchers) != self.launchers_before:
+            self.failures.append("the launchers' directory changed")
+
+    def keep(self, keep_dir):
+        target = os.path.join(keep_dir, "seed-%d" % self.seed)
+        shutil.rmtree(target, ignore_errors=True)
+        shutil.copytree(self.root, target, symlinks=True)
+        with open(os.path.join(target, "session.txt"), "w") as f:
+            f.write("seed %d\n%s\n" % (self.seed, "\n".join(self.notes)))
+            f.write("failures:\n%s\n" % "\n".join(self.failures))
+        return target
+
+    def clean_up(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--designopt", default=os.path.join(REPO, "build-sanitize", "bin",
+                                                            "designopt"))
+    parser.add_argument("--sessions", type=int, default=200, help="at most this many sessions")
+    parser.add_argument("--time", type=float, default=600,
+                        help="start no session after this many seconds")
+    parser.add_argument("--seed", type=int, default=1, help="seed of the first session")
+    parser.add_argument("--replay", type=int, metavar="SEED",
+                        help="run the one session of this seed and keep its directory")
+    parser.add_argument("--session-seconds", type=float, default=120)
+    parser.add_argument("--drain-seconds", type=float, default=30)
+    parser.add_argument("--stall-seconds", type=float, default=30)
+    parser.add_argument("--keep-dir", default=None,
+                        help="where failing sessions are kept (default: a new temporary dir)")
+    parser.add_argument("--blind", action="store_true",
+                        help="feed the input without watching designopt's reads")
+    parser.add_argument("-v", "--verbose", action="store_true")
+    args = parser.parse_args()
+    if not os.access(args.designopt, os.X_OK):
+        print("session_fuzz: no designopt at %s (build it first, e.g. scripts/test.sh "
+              "--sanitize)" % args.designopt, file=sys.stderr)
+        return 2
+
+    read_syscall = None if args.blind else calibrate_read_syscall()
+    if read_syscall is None:
+        print("session_fuzz: /proc/<pid>/syscall is not readable; the input is fed at once "
+              "and only the session time bound catches hangs")
+
+    seeds = [args.replay] if args.replay is not None else \
+        [args.seed + k for k in range(args.sessions)]
+    keep_dir = args.keep_dir
+    started = time.monotonic()
+    counts = collections.Counter()
+    failed = []
+    for seed in seeds:
+        if time.monotonic() - started > args.time:
+            break
+        session = Session(seed, args, read_syscall)
+        session.set_up()
+        session.run()
+        session.judge()
+        counts["run"] += 1
+        counts["status %s" % session.status] += 1
+        if session.outcome == "cut short":
+            counts["cut short"] += 1
+        if "Design Iteration 2" in session.out:
+            counts["reached iteration 2"] += 1
+        if session.failures or args.replay is not None:
+            if keep_dir is None:
+                keep_dir = tempfile.mkdtemp(prefix="designopt_fuzz_kept_")
+            kept = session.keep(keep_dir)
+        if session.failures:
+            failed.append(seed)
+            print("FAIL seed %d (%.1f s): %s\n  %s\n  kept in %s\n  replay: %s %s --designopt %s "
+                  "--replay %d" % (seed, session.seconds, "; ".join(session.failures),
+                                   " | ".join(session.notes), kept, sys.executable,
+                                   os.path.relpath(__file__), args.designopt, seed), flush=True)
+        elif args.verbose or args.replay is not None:
+            print("ok   seed %d (%.1f s, status %s, %s): %s" % (
+                seed, session.seconds, session.status, session.outcome,
+                " | ".join(session.notes)), flush=True)
+            if args.replay is not None:
+                print("  kept in %s" % kept)
+        session.clean_up()
+
+    print("session fuzz: %d sessions run in %.0f s, %d failed, %d cut short while still "
+          "reading input; status 0: %d, status 1: %d, reached iteration 2: %d"
+          % (counts["run"], time.monotonic() - started, len(failed), counts["cut short"],
+             counts["status 0"], counts["status 1"], counts["reached iteration 2"]))
+    if failed:
+        print("failing seeds: %s (kept in %s)" % (" ".join(map(str, failed)), keep_dir))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
