@@ -30,6 +30,25 @@ constexpr double kFeasibilityTolerance = 1e-6;
 // Room for the model's constraints ahead of the box entries in a constraint vector.
 constexpr int kMaxConstraints = 20;
 
+// The penalty's two scratch vectors: the physical point and the constraint entries
+// with the box entries after them. The penalty runs once per annealing step, some 10^5
+// times per search, so they are kept across calls and grown when a model with more
+// variables comes, instead of being allocated and released on every call. Every entry
+// the penalty reads is written first in the same call.
+struct PenaltyScratch {
+  DVector y;
+  DVector g;
+};
+
+PenaltyScratch& penaltyScratch(int n) {
+  static PenaltyScratch scratch;
+  if (!scratch.y.allocated() || scratch.y.hi() < n) {
+    scratch.y = dvector(1, n);
+    scratch.g = dvector(1, 2 * n + kMaxConstraints);
+  }
+  return scratch;
+}
+
 // The penalty maps its normalised point through the ranges that only the constrained
 // search publishes; anywhere else there is nothing sound to map with.
 void requireSearchWindow(int n) {
@@ -73,11 +92,13 @@ double constraintPenalty(const double* x) {
   const DVector& halfWidths = *modelContext.halfWidths;
   const DVector& centres = *modelContext.centres;
 
+  PenaltyScratch& scratch = penaltyScratch(n);
+  DVector& y = scratch.y;
+  DVector& g = scratch.g;
+
   // The physical point the normalised one stands for.
-  DVector y = dvector(1, n);
   for (int i = 1; i <= n; ++i) y[i] = x[i] * halfWidths[i] + centres[i];
 
-  DVector g = dvector(1, 2 * n + kMaxConstraints);
   int neq = 0;
   int ncon = 0;
   evaluateConstraints(y.data(), g, neq, ncon);
@@ -100,8 +121,6 @@ double constraintPenalty(const double* x) {
     if (g[i] > 0) penalty += kPenaltyWeight * (g[i] * g[i]);
   }
 
-  releaseDVector(g, 1, 2 * n + kMaxConstraints);
-  releaseDVector(y, 1, n);
   return penalty;
 }
 
