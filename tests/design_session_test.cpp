@@ -1,7 +1,7 @@
 // Whole designs through the console: the transcript, the run log, "input.dat" and
 // "outexcel.dat" of a normal design; two designs in one run; the length bands; the
 // default-or-new choices; the concave path; failing launchers; an uncreatable
-// problem file.
+// problem file; a variable range of no width.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -246,6 +246,25 @@ TEST_F(DesignSessionTest, UncreatableProblemFileEndsTheProgram) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("Cannot create file: input.dat!\n"), std::string::npos);
   EXPECT_EQ(r.out.find("Design Iteration"), std::string::npos);
+}
+
+// A tolerance of 0.0001 writes its range as "  0.000  0.000": the variable's range has
+// no width. Its points normalise to 0 instead of 0/0, so the fit, the searches and the
+// best design stay numbers, and the design keeps the tolerance of its range.
+TEST_F(DesignSessionTest, AToleranceRangeOfNoWidthKeepsEveryFigureANumber) {
+  useCostFormula("10 + 0.01 * (m - 36) * (m - 36)");
+  const SessionResult r = run("48\n2\n0.0001\n30\n100\n0.1\n1\n1\n" + oneIterationAnswers() + "n\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(readFile("input.dat").find("\n  0.000  0.000\n"), std::string::npos)
+      << readFile("input.dat");
+  const std::string log = runLog();
+  for (const std::string* text : {&r.out, &log}) {
+    EXPECT_EQ(text->find("nan"), std::string::npos) << *text;
+    EXPECT_EQ(text->find("inf"), std::string::npos) << *text;
+  }
+  EXPECT_NE(r.out.find("R_square = 1.000000"), std::string::npos);
+  EXPECT_NE(r.out.find("\n\n The best design is at: 47.40"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\t0.000000\t"), std::string::npos);
 }
 
 }  // namespace

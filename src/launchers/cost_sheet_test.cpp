@@ -127,6 +127,10 @@ TEST(WorkbookFile, ReadsWholeFilesUpToTheLimitOnly) {
   std::remove(path.c_str());
   EXPECT_FALSE(readWorkbookFile(path, contents, problem));
   EXPECT_EQ(problem.find(path), 0u);
+
+  // A directory opens for reading but cannot be read.
+  EXPECT_FALSE(readWorkbookFile(::testing::TempDir(), contents, problem));
+  EXPECT_NE(problem.find(": cannot be read"), std::string::npos) << problem;
 }
 
 }  // namespace

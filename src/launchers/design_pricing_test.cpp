@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "launchers/exchange_fixture.h"
@@ -172,6 +173,16 @@ TEST(DesignPricing, CostFileCarriesTheCostAfterItsFirstLine) {
   const std::string unwritable = ::testing::TempDir() + "no such directory/ProIn.dat";
   EXPECT_FALSE(writeCostFile(unwritable, bill, problem));
   EXPECT_NE(problem.find("ProIn.dat.new"), std::string::npos) << problem;
+
+  // A cost file that cannot be replaced (here a directory in its place): the complete
+  // temporary file is removed again and what stood there is untouched.
+  const std::string occupied = ::testing::TempDir() + "design_pricing_occupied_" + std::to_string(getpid());
+  ASSERT_TRUE(std::filesystem::create_directories(occupied + "/ProIn.dat/kept"));
+  EXPECT_FALSE(writeCostFile(occupied + "/ProIn.dat", bill, problem));
+  EXPECT_EQ(problem.find(occupied + "/ProIn.dat: "), 0u) << problem;
+  EXPECT_FALSE(std::filesystem::exists(occupied + "/ProIn.dat.new"));
+  EXPECT_TRUE(std::filesystem::is_directory(occupied + "/ProIn.dat/kept"));
+  std::filesystem::remove_all(occupied);
 }
 
 }  // namespace
