@@ -48,6 +48,7 @@ import subprocess
 import sys
 import tempfile
 import termios
+import threading
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -155,7 +156,8 @@ def console_answers(rng, mutation):
 def optimisation_answers(rng, mutation):
     """Lines for the optimisation: confirmations, cutting choices and levels, the
     single-key answers, and bad input."""
-    count = rng.choice([0, 5, 15, 30, 45, 60, 90, 150])
+    # Mostly short; now and then a long one that runs many iterations.
+    count = rng.choice([0, 5, 15, 30, 45, 60, 90, 150, 150, 500])
     count = rng.randint(count // 2, count) if count else 0
     lines = []
     for _ in range(count):
@@ -317,6 +319,58 @@ def pending_bytes(fd):
     return struct.unpack("i", buf)[0]
 
 
+class StreamKeeper:
+    """Drains one output stream of designopt on its own thread and keeps its head and its
+    tail. Some sessions legitimately write hundreds of megabytes of diagnostics (a flat
+    cost makes every cutting energy report a=0), which must neither fill the disk nor
+    hide a sanitizer report: every byte is scanned for the reports' marks."""
+
+    KEEP = 1 << 20
+
+    def __init__(self, pipe):
+        self.pipe = pipe
+        self.head = bytearray()
+        self.tail = bytearray()
+        self.size = 0
+        self.marks = set()
+        self.thread = threading.Thread(target=self.drain, daemon=True)
+        self.thread.start()
+
+    def drain(self):
+        overlap = b""
+        longest = max(len(mark) for mark in SANITIZER_MARKS)
+        while True:
+            chunk = os.read(self.pipe.fileno(), 1 << 16)
+            if not chunk:
+                break
+            self.size += len(chunk)
+            if len(self.head) < self.KEEP:
+                self.head += chunk[:self.KEEP - len(self.head)]
+            self.tail += chunk
+            del self.tail[:-self.KEEP]
+            window = overlap + chunk
+            for mark in SANITIZER_MARKS:
+                if mark.encode() in window:
+                    self.marks.add(mark)
+            overlap = window[-longest:]
+        self.pipe.close()
+
+    def text(self):
+        """The whole stream, or its head and tail around a note of what was left out."""
+        self.thread.join()
+        rest = self.size - len(self.head)  # bytes after the head, the tail's last ones
+        if rest <= len(self.tail):
+            data = bytes(self.head) + bytes(self.tail[len(self.tail) - rest:])
+        else:
+            data = bytes(self.head) + b"\n[... %d bytes left out ...]\n" % (
+                rest - len(self.tail)) + bytes(self.tail)
+        return data.decode("latin-1")
+
+    def ending(self):
+        self.thread.join()
+        return bytes(self.tail).decode("latin-1")
+
+
 def snapshot(directory):
     """Names, sizes, modes and contents of every file under a directory."""
     state = {}
@@ -425,14 +479,16 @@ class Session:
         return bool(fields) and fields[0] == self.read_syscall and len(fields) > 1 \
             and fields[1] == "0x0"
 
-    def run(self):
+    def run(self, seconds):
+        """Runs the session; a session still reading input after `seconds` is cut short."""
         args = self.args
         fed = open(os.path.join(self.io, "stdin.txt"), "wb")
-        out = open(os.path.join(self.io, "stdout.txt"), "wb")
-        err = open(os.path.join(self.io, "stderr.txt"), "wb")
         proc = subprocess.Popen([os.path.abspath(args.designopt)], cwd=self.work,
-                                stdin=subprocess.PIPE, stdout=out, stderr=err,
-                                env=self.environment(), start_new_session=True)
+                                stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, env=self.environment(),
+                                start_new_session=True)
+        self.stdout = StreamKeeper(proc.stdout)
+        self.stderr = StreamKeeper(proc.stderr)
         pipe = proc.stdin.fileno()
         pieces = collections.deque(self.typed)
         start = time.monotonic()
@@ -449,7 +505,7 @@ class Session:
                     self.failures.append("still running %.0f s after its input ended"
                                          % drain_seconds)
                     break
-                if now - start > args.session_seconds:
+                if now - start > seconds:
                     self.outcome = "cut short"
                     break
                 if input_ended is None and (blind or self.waiting_for_input(proc.pid)) \
@@ -483,17 +539,17 @@ class Session:
                     proc.stdin.close()
                 except BrokenPipeError:
                     pass
-            for f in (fed, out, err):
-                f.close()
+            fed.close()
         self.status = proc.returncode
         self.seconds = time.monotonic() - start
 
     def judge(self):
-        with open(os.path.join(self.io, "stdout.txt"), "rb") as f:
-            out = f.read().decode("latin-1")
-        with open(os.path.join(self.io, "stderr.txt"), "rb") as f:
-            err = f.read().decode("latin-1")
-        self.out = out
+        self.out = self.stdout.text()
+        for name, stream in (("stdout.txt", self.stdout), ("stderr.txt", self.stderr)):
+            with open(os.path.join(self.io, name), "w", encoding="latin-1") as f:
+                f.write(stream.text())
+        out = self.stdout.ending()
+        err = self.stderr.ending()
         if self.outcome == "ended":
             if self.status == SANITIZER_EXIT:
                 self.failures.append("ended with the sanitizer's status")
@@ -504,10 +560,9 @@ class Session:
             elif self.status == 1 and not (out.endswith(FATAL_STDOUT_ENDINGS) or
                                            err.endswith(FATAL_STDERR_ENDINGS)):
                 self.failures.append("status 1 without its message as the last output")
-        for mark in SANITIZER_MARKS:
-            if mark in err:
-                self.failures.append("sanitizer report: " + mark)
-                break
+        marks = self.stdout.marks | self.stderr.marks
+        if marks:
+            self.failures.append("sanitizer report: " + ", ".join(sorted(marks)))
 
         # The run logs only grow, their old content first.
         logs_after = run_logs(self.work)
@@ -579,7 +634,9 @@ def main():
             break
         session = Session(seed, args, read_syscall)
         session.set_up()
-        session.run()
+        # The last session may overrun the time budget only a little.
+        left = args.time - (time.monotonic() - started)
+        session.run(max(5.0, min(args.session_seconds, left + 10)))
         session.judge()
         counts["run"] += 1
         counts["status %s" % session.status] += 1
@@ -611,6 +668,8 @@ def main():
              counts["status 0"], counts["status 1"], counts["reached iteration 2"]))
     if failed:
         print("failing seeds: %s (kept in %s)" % (" ".join(map(str, failed)), keep_dir))
+        with open(os.path.join(keep_dir, "failing-seeds.txt"), "a") as f:
+            f.write("".join("%d\n" % seed for seed in failed))
     return 1 if failed else 0
 
 
