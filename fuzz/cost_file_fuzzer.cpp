@@ -1,5 +1,6 @@
 // Fuzzes the cost-file reader: any bytes as "ProIn.dat". The reader must never read
-// or write out of bounds, and a cost it returns is a single-precision number widened.
+// or write out of bounds, and a cost it returns is a finite single-precision number
+// widened.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   double cost = 0.0;
   const bool read = parseWorkbookCost(file, cost);
   std::fclose(file);
-  if (read && !std::isnan(cost) && static_cast<double>(static_cast<float>(cost)) != cost) {
+  if (read && (!std::isfinite(cost) || static_cast<double>(static_cast<float>(cost)) != cost)) {
     __builtin_trap();
   }
   return 0;

@@ -4,6 +4,7 @@
 #include "product/exchange_files.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -71,6 +72,9 @@ bool parseWorkbookCost(std::FILE* file, double& cost) {
   if (std::fgets(heading, sizeof heading, file) == nullptr) heading[0] = '\0';
   float number = 0;
   if (std::fscanf(file, "%f ", &number) != 1) return false;
+  // "nan", "inf" and numbers beyond single precision convert, but are no cost the
+  // optimiser could fit or compare.
+  if (!std::isfinite(number)) return false;
   cost = number;
   return true;
 }

@@ -146,7 +146,14 @@ TEST_F(CostFile, MissingFileAtEndOfInputEndsTheRun) {
 }
 
 TEST_F(CostFile, FileWithoutACostAtEndOfInputEndsTheRun) {
-  const std::string noCost[] = {"", "Cost\n", "Cost\n  none 12\n", std::string(120, 'h') + " 5\n"};
+  // A number that is not finite in single precision is no cost either.
+  const std::string noCost[] = {"",
+                                "Cost\n",
+                                "Cost\n  none 12\n",
+                                std::string(120, 'h') + " 5\n",
+                                "Cost\nnan\n",
+                                "Cost\n-inf 3\n",
+                                "Cost\n1e39\n"};
   for (const std::string& text : noCost) {
     writeFile("ProIn.dat", text);
     EXPECT_COST_READ_ENDS_THE_RUN();
