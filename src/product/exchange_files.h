@@ -23,8 +23,9 @@ bool writeExchangeFile(const std::string& dateText);
 
 // The cost the workbook's macro left in "ProIn.dat": the first number after the first
 // line, read into single precision and widened. A missing file, or a file with no
-// finite number there, is reported on the standard output and the designer is asked to press
-// Enter so that the file is read again; at end of input the process ends with status 1.
+// finite number there, is reported on the standard output and the designer is asked
+// to press Enter so that the file is read again; at end of input the process ends
+// with status 1.
 double readWorkbookCost();
 
 // The parsing step of readWorkbookCost on an open cost file (left open): skips the
