@@ -147,6 +147,8 @@ TEST_F(DesignSessionTest, OnlyChoiceTwoAsksForANewValue) {
       {"-2\n2\n65\n", "   0.125", " 65.000 70.000\n", 1},
       {"2\n0.1\n-2\n", "   0.100", " 70.000 75.000\n", 1},
       {"2\n0.15\n2\n72.5\n", "   0.150", " 72.500 77.500\n", 2},
+      // A word at a choice brings the choice prompt back; it is no choice at all.
+      {"two\n2\n0.15\n1\n", "   0.150", " 70.000 75.000\n", 1},
   };
   for (const Case& c : cases) {
     // The input ends after the choices: the design then runs to its end by itself.
