@@ -153,9 +153,25 @@ def console_answers(rng, mutation):
     return lines
 
 
+# Runs of answers a persistent designer gives: a whole iteration cut at a listed level
+# and continued, a cut below the model that asks for more points to help cutting (which
+# fills the point set in a long session), and a cut at the second level.
+DESIGNER_RUNS = [
+    [b""] * 11 + [b"1", b"0", b"", b"", b""],
+    [b"0", b"-1e9", b"0", b"y", b"", b"", b""],
+    [b"2", b"0", b"", b"", b"", b""],
+]
+
+
 def optimisation_answers(rng, mutation):
     """Lines for the optimisation: confirmations, cutting choices and levels, the
     single-key answers, and bad input."""
+    if rng.random() < 0.2:
+        lines = []
+        for _ in range(rng.choice([3, 10, 30, 90])):
+            for line in rng.choice(DESIGNER_RUNS):
+                lines.append(bad_token(rng) if rng.random() < mutation * 0.3 else line)
+        return lines
     # Mostly short; now and then a long one that runs many iterations.
     count = rng.choice([0, 5, 15, 30, 45, 60, 90, 150, 150, 500])
     count = rng.randint(count // 2, count) if count else 0
@@ -644,6 +660,8 @@ def main():
             counts["cut short"] += 1
         if "Design Iteration 2" in session.out:
             counts["reached iteration 2"] += 1
+        if "The point set is full (250 points)" in session.out:
+            counts["filled the point set"] += 1
         if session.failures or args.replay is not None:
             if keep_dir is None:
                 keep_dir = tempfile.mkdtemp(prefix="designopt_fuzz_kept_")
@@ -663,9 +681,11 @@ def main():
         session.clean_up()
 
     print("session fuzz: %d sessions run in %.0f s, %d failed, %d cut short while still "
-          "reading input; status 0: %d, status 1: %d, reached iteration 2: %d"
+          "reading input; status 0: %d, status 1: %d, reached iteration 2: %d, filled the "
+          "point set: %d"
           % (counts["run"], time.monotonic() - started, len(failed), counts["cut short"],
-             counts["status 0"], counts["status 1"], counts["reached iteration 2"]))
+             counts["status 0"], counts["status 1"], counts["reached iteration 2"],
+             counts["filled the point set"]))
     if failed:
         print("failing seeds: %s (kept in %s)" % (" ".join(map(str, failed)), keep_dir))
         with open(os.path.join(keep_dir, "failing-seeds.txt"), "a") as f:
