@@ -167,10 +167,12 @@ def optimisation_answers(rng, mutation):
     """Lines for the optimisation: confirmations, cutting choices and levels, the
     single-key answers, and bad input."""
     if rng.random() < 0.2:
-        lines = []
-        for _ in range(rng.choice([3, 10, 30, 90])):
-            for line in rng.choice(DESIGNER_RUNS):
-                lines.append(bad_token(rng) if rng.random() < mutation * 0.3 else line)
+        lines = [b""] * 11  # the initial design's pricings, so that the runs line up
+        for _ in range(rng.choice([1, 2, 4])):
+            run = rng.choice(DESIGNER_RUNS)
+            for _ in range(rng.choice([3, 10, 30, 90])):
+                for line in run:
+                    lines.append(bad_token(rng) if rng.random() < mutation * 0.3 else line)
         return lines
     # Mostly short; now and then a long one that runs many iterations.
     count = rng.choice([0, 5, 15, 30, 45, 60, 90, 150, 150, 500])
