@@ -16,6 +16,7 @@
 #include "product/constraints.h"
 #include "product/product_spec.h"
 #include "sampling/random_generators.h"
+#include "product/test_designs.h"
 
 namespace designopt {
 namespace {
@@ -41,12 +42,7 @@ struct Fixture {
       halfWidths[i] = (upper[i] - lower[i]) * 0.5;
       centres[i] = (lower[i] + upper[i]) * 0.5;
     }
-    productSpec.grilleWidth = 2;
-    productSpec.staticPressure = 0.1;
-    productSpec.requiredCfm = 100;
-    productSpec.maxNC = 25;
-    productSpec.roomTemperature = 70;
-    productSpec.flowCoefficient = 8.137162;
+    productSpec = workedGrilleDesign();
   }
 };
 

@@ -9,6 +9,7 @@
 
 #include "numeric/quad_model.h"
 #include "product/product_spec.h"
+#include "product/test_designs.h"
 
 namespace designopt {
 namespace {
@@ -18,13 +19,7 @@ namespace {
 class ModelMinimisationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    productSpec = ProductSpec{};
-    productSpec.grilleWidth = 2;
-    productSpec.staticPressure = 0.1;
-    productSpec.requiredCfm = 100;
-    productSpec.maxNC = 25;
-    productSpec.roomTemperature = 70;
-    productSpec.flowCoefficient = 8.137162;
+    productSpec = workedGrilleDesign();
     for (int i = 1; i <= 10; ++i) coefs[i] = 0;
     lower[1] = 40, lower[2] = 0.8, lower[3] = 70;
     upper[1] = 80, upper[2] = 1.2, upper[3] = 75;

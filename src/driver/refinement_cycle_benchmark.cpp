@@ -16,6 +16,7 @@
 #include "cutting/cutting.h"
 #include "numeric/quad_model.h"
 #include "product/product_spec.h"
+#include "product/test_designs.h"
 
 namespace designopt {
 namespace {
@@ -50,12 +51,8 @@ struct Problem {
       const double length = 44 + 20 * z[1];
       values[j] = 10 + 0.01 * (length - 40) * (length - 40) + 0.5 * z[2] * z[2] - 0.3 * z[3];
     }
-    productSpec.grilleWidth = 2;
-    productSpec.staticPressure = 0.1;
-    productSpec.requiredCfm = 100;
+    productSpec = workedGrilleDesign();
     productSpec.maxNC = 30;
-    productSpec.roomTemperature = 70;
-    productSpec.flowCoefficient = 8.137162;
   }
 };
 

@@ -111,6 +111,31 @@ class ScriptedCyclesTest : public ::testing::Test {
     std::ofstream(name, std::ios::binary) << text;
     ASSERT_NE(std::freopen(name.c_str(), "rb", stdin), nullptr);
   }
+
+  // A two-variable state whose frame and current ranges are the unit square.
+  static void allocateUnitSquare(DesignState& s) {
+    allocateDesignState(s, 2);
+    for (int j = 1; j <= 2; ++j) {
+      s.prevLower[j] = s.curLower[j] = 0.0;
+      s.prevUpper[j] = s.curUpper[j] = 1.0;
+    }
+  }
+
+  // The unit square with its initial design priced.
+  static void startWithInitialDesign(DesignState& s) {
+    allocateUnitSquare(s);
+    s.nPoints = initialDesign(2, s.prevLower, s.prevUpper, s.points, s.funcValues, s.seed);
+    evaluationCount = s.nPoints;
+  }
+
+  // Everything written to a temporary log; closes it.
+  static std::string readAndClose(std::FILE* log) {
+    std::rewind(log);
+    std::string text;
+    for (int c; (c = std::fgetc(log)) != EOF;) text += static_cast<char>(c);
+    std::fclose(log);
+    return text;
+  }
 };
 
 // n = 2: six additions of two points to a suspicious model reach 2 x nCoefs = 12 and
@@ -123,13 +148,7 @@ TEST_F(ScriptedCyclesTest, PureConcaveLimitEndsTheCyclesAfterTwelvePoints) {
   feed(script);
 
   DesignState s;
-  allocateDesignState(s, 2);
-  for (int j = 1; j <= 2; ++j) {
-    s.prevLower[j] = s.curLower[j] = 0.0;
-    s.prevUpper[j] = s.curUpper[j] = 1.0;
-  }
-  s.nPoints = initialDesign(2, s.prevLower, s.prevUpper, s.points, s.funcValues, s.seed);
-  evaluationCount = s.nPoints;
+  startWithInitialDesign(s);
   s.nAdded = 0;
 
   std::FILE* log = std::tmpfile();
@@ -159,10 +178,7 @@ TEST_F(ScriptedCyclesTest, PureConcaveLimitEndsTheCyclesAfterTwelvePoints) {
     EXPECT_GT(s.funcValues[i], 9.0);
   }
 
-  std::rewind(log);
-  std::string logText;
-  for (int c; (c = std::fgetc(log)) != EOF;) logText += static_cast<char>(c);
-  std::fclose(log);
+  const std::string logText = readAndClose(log);
   EXPECT_NE(logText.find("\n To break the concave, the Points Added:\n"), std::string::npos);
   EXPECT_NE(logText.find("\nThe fitted coefs are :\n"), std::string::npos);
 }
@@ -172,13 +188,7 @@ TEST_F(ScriptedCyclesTest, PureConcaveLimitEndsTheCyclesAfterTwelvePoints) {
 TEST_F(ScriptedCyclesTest, EndOfInputIgnoresTheSuspiciousModel) {
   feed("");
   DesignState s;
-  allocateDesignState(s, 2);
-  for (int j = 1; j <= 2; ++j) {
-    s.prevLower[j] = s.curLower[j] = 0.0;
-    s.prevUpper[j] = s.curUpper[j] = 1.0;
-  }
-  s.nPoints = initialDesign(2, s.prevLower, s.prevUpper, s.points, s.funcValues, s.seed);
-  evaluationCount = s.nPoints;
+  startWithInitialDesign(s);
   std::FILE* log = std::tmpfile();
   ASSERT_NE(log, nullptr);
   ::testing::internal::CaptureStdout();
@@ -186,10 +196,7 @@ TEST_F(ScriptedCyclesTest, EndOfInputIgnoresTheSuspiciousModel) {
   ::testing::internal::GetCapturedStdout();
   EXPECT_EQ(s.nPoints, 6);
   EXPECT_EQ(s.concavityOk, 0);
-  std::rewind(log);
-  std::string logText;
-  for (int c; (c = std::fgetc(log)) != EOF;) logText += static_cast<char>(c);
-  std::fclose(log);
+  const std::string logText = readAndClose(log);
   EXPECT_NE(logText.find("You chose to ignore suspicious concave function."), std::string::npos);
 }
 
@@ -198,11 +205,7 @@ TEST_F(ScriptedCyclesTest, EndOfInputIgnoresTheSuspiciousModel) {
 TEST_F(ScriptedCyclesTest, FullPointSetAddsNoMorePoints) {
   feed("");
   DesignState s;
-  allocateDesignState(s, 2);
-  for (int j = 1; j <= 2; ++j) {
-    s.prevLower[j] = s.curLower[j] = 0.0;
-    s.prevUpper[j] = s.curUpper[j] = 1.0;
-  }
+  allocateUnitSquare(s);
   for (int i = 1; i <= 249; ++i) {
     const double x1 = (i % 17) / 16.0;
     const double x2 = (i % 13) / 12.0;

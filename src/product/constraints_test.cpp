@@ -12,6 +12,7 @@
 #include "product/evaluation_counters.h"
 #include "product/performance_model.h"
 #include "product/product_spec.h"
+#include "product/test_designs.h"
 
 namespace designopt {
 namespace {
@@ -27,13 +28,7 @@ std::string sixDecimals(double value) {
 class Constraints : public ::testing::Test {
  protected:
   void SetUp() override {
-    productSpec = ProductSpec{};
-    productSpec.grilleWidth = 2;
-    productSpec.staticPressure = 0.1;
-    productSpec.requiredCfm = 100;
-    productSpec.maxNC = 25;
-    productSpec.roomTemperature = 70;
-    productSpec.flowCoefficient = 1.9295 * std::log(0.1) + 12.58;
+    productSpec = workedGrilleDesign();
   }
   void TearDown() override { modelContext = ModelContext{}; }
 

@@ -1,0 +1,26 @@
+// Designs shared by the tests and benchmarks of the product, the searches and the
+// driver: header-only, not part of any library.
+#pragma once
+
+#include <cmath>
+
+#include "product/product_spec.h"
+
+namespace designopt {
+
+// The worked grille: width 2 inch, static pressure 0.1 inch of water, 100 CFM required,
+// maximum NC 25, room temperature 70, with the flow coefficient its first pricing leaves
+// behind. Its constraints hold for lengths of about 47.4 to 99 inches and Tc from 72.1
+// to 75.1.
+inline ProductSpec workedGrilleDesign() {
+  ProductSpec spec{};
+  spec.grilleWidth = 2;
+  spec.staticPressure = 0.1;
+  spec.requiredCfm = 100;
+  spec.maxNC = 25;
+  spec.roomTemperature = 70;
+  spec.flowCoefficient = 1.9295 * std::log(0.1) + 12.58;
+  return spec;
+}
+
+}  // namespace designopt
