@@ -3,8 +3,6 @@
 // to its baseline is the engine's own overhead (r250 deviates, settling bookkeeping).
 // Run by hand: build-*/src/anneal/anneal_benchmark
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -13,8 +11,9 @@
 #include "anneal/model_minimisation.h"
 #include "anneal/search_sequence.h"
 #include "numeric/quad_model.h"
+#include "platform/silenced_output.h"
 #include "product/constraints.h"
-#include "product/product_spec.h"
+#include "product/product_record.h"
 #include "sampling/random_generators.h"
 #include "product/test_designs.h"
 
@@ -50,33 +49,6 @@ Fixture& fixture() {
   static Fixture f;
   return f;
 }
-
-// Sends the searches' messages to /dev/null for the life of the object.
-class SilencedOutput {
- public:
-  SilencedOutput() {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    savedOut_ = dup(1);
-    savedErr_ = dup(2);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    close(null);
-  }
-  ~SilencedOutput() {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    dup2(savedOut_, 1);
-    dup2(savedErr_, 2);
-    close(savedOut_);
-    close(savedErr_);
-  }
-
- private:
-  int savedOut_;
-  int savedErr_;
-};
 
 // One search's evaluated points, recorded on a separate run so that the baseline
 // evaluates the cost at the very points a search visits.

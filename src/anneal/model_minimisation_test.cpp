@@ -8,7 +8,7 @@
 #include <string>
 
 #include "numeric/quad_model.h"
-#include "product/product_spec.h"
+#include "product/product_record.h"
 #include "product/test_designs.h"
 
 namespace designopt {

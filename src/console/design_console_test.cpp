@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "product/product_spec.h"
+#include "product/product_record.h"
 
 namespace designopt {
 namespace {

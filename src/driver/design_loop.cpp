@@ -12,7 +12,7 @@
 #include "platform/console_answers.h"
 #include "product/constraints.h"
 #include "product/evaluation_counters.h"
-#include "product/product_spec.h"
+#include "product/product_record.h"
 #include "sampling/latin_hypercube.h"
 #include "sampling/point_augmentation.h"
 

@@ -6,7 +6,6 @@
 // so the figures are the optimiser's, not the terminal's or the designer's.
 // Run by hand: build-*/src/driver/refinement_cycle_benchmark (see docs/performance.md)
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,7 +14,8 @@
 #include "anneal/model_minimisation.h"
 #include "cutting/cutting.h"
 #include "numeric/quad_model.h"
-#include "product/product_spec.h"
+#include "platform/silenced_output.h"
+#include "product/product_record.h"
 #include "product/test_designs.h"
 
 namespace designopt {
@@ -75,22 +75,6 @@ class ScriptedConsole {
       ok_ = ok_ && std::freopen(name, "r", stdin) != nullptr;
       unlink(name);
     }
-    std::fflush(stdout);
-    std::fflush(stderr);
-    savedOut_ = dup(1);
-    savedErr_ = dup(2);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    close(null);
-  }
-  ~ScriptedConsole() {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    dup2(savedOut_, 1);
-    dup2(savedErr_, 2);
-    close(savedOut_);
-    close(savedErr_);
   }
   bool ok() const { return ok_; }
   static void rewindAnswers() {
@@ -100,8 +84,7 @@ class ScriptedConsole {
 
  private:
   bool ok_ = false;
-  int savedOut_;
-  int savedErr_;
+  SilencedOutput silence_;
 };
 
 // The designer cuts at the second lowest observed cost.

@@ -11,7 +11,7 @@
 #include "numeric/quad_model.h"
 #include "product/evaluation_counters.h"
 #include "product/performance_model.h"
-#include "product/product_spec.h"
+#include "product/product_record.h"
 
 namespace designopt {
 

@@ -11,17 +11,11 @@
 #include "numeric/quad_model.h"
 #include "product/evaluation_counters.h"
 #include "product/performance_model.h"
-#include "product/product_spec.h"
+#include "product/product_record.h"
 #include "product/test_designs.h"
 
 namespace designopt {
 namespace {
-
-std::string sixDecimals(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%f", value);
-  return text;
-}
 
 // The worked design: width 2, pressure 0.1, required 100 CFM, maximum NC 25, room 70,
 // with the flow coefficient its first pricing leaves behind.

@@ -10,7 +10,7 @@
 
 #include "platform/console_answers.h"
 #include "platform/date_text.h"
-#include "product/product_spec.h"
+#include "product/product_record.h"
 
 namespace designopt {
 

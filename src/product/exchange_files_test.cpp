@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/date_text.h"
-#include "product/product_spec.h"
+#include "product/product_record.h"
 #include "product/product_test_support.h"
 
 namespace designopt {

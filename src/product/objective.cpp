@@ -11,7 +11,7 @@
 #include "platform/run_command.h"
 #include "product/exchange_files.h"
 #include "product/performance_model.h"
-#include "product/product_spec.h"
+#include "product/product_record.h"
 
 namespace designopt {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "product/product_spec.h"
+#include "product/product_record.h"
 #include "product/product_test_support.h"
 
 namespace designopt {

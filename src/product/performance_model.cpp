@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "product/product_spec.h"
+#include "product/product_record.h"
 
 namespace designopt {
 

@@ -6,16 +6,11 @@
 #include <cstdio>
 #include <string>
 
-#include "product/product_spec.h"
+#include "product/product_record.h"
+#include "product/test_designs.h"
 
 namespace designopt {
 namespace {
-
-std::string sixDecimals(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%f", value);
-  return text;
-}
 
 // Runs the model on a fresh record with the given starting flow coefficient and
 // returns what it printed.

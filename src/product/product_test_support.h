@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "product/product_spec.h"
+#include "product/product_record.h"
 
 namespace designopt {
 

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 
-#include "product/product_spec.h"
+#include "product/product_record.h"
 
 namespace designopt {
 
@@ -21,6 +23,13 @@ inline ProductSpec workedGrilleDesign() {
   spec.roomTemperature = 70;
   spec.flowCoefficient = 1.9295 * std::log(0.1) + 12.58;
   return spec;
+}
+
+// A figure as the system prints it with "%f": six decimals.
+inline std::string sixDecimals(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%f", value);
+  return text;
 }
 
 }  // namespace designopt

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "product/evaluation_counters.h"
-#include "product/product_spec.h"
+#include "product/product_record.h"
 #include "sampling/random_generators.h"
 
 namespace designopt {

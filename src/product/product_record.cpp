@@ -1,6 +1,6 @@
 // The process-wide product record and the evaluation counters: static storage, zero
 // at start-up and never freed, shared by the console, the driver and the objective.
-#include "product/product_spec.h"
+#include "product/product_record.h"
 
 #include "product/evaluation_counters.h"
 
