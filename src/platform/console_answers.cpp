@@ -1,6 +1,11 @@
 #include "platform/console_answers.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <type_traits>
+
+#include "platform/waiting.h"
 
 namespace designopt {
 
@@ -15,19 +20,31 @@ void discardRestOfLine() {
 }
 
 // A prompt has no line end, so it is flushed before the console is read: the
-// designer sees it even when the standard output is not a terminal.
-void showPrompt() { std::fflush(stdout); }
+// designer sees it even when the standard output is not a terminal. The run log is
+// flushed with it, since the designer may end designopt at any prompt.
+void showPrompt() { flushBeforeWaiting(); }
+
+// An int is always finite; a float or double may convert to nan or inf ("nan", "inf",
+// or "%f" of 1e39, beyond single precision).
+template <typename T>
+bool isFiniteNumber(T value) {
+  if constexpr (std::is_floating_point_v<T>) {
+    return std::isfinite(value);
+  } else {
+    return true;
+  }
+}
 
 template <typename T>
 AnswerStatus readNumber(const char* format, T& value) {
   showPrompt();
   T converted{};
   const int result = std::scanf(format, &converted);
-  if (result == 1) {
+  if (result == EOF) return AnswerStatus::EndOfInput;
+  if (result == 1 && isFiniteNumber(converted)) {
     value = converted;
     return AnswerStatus::Ok;
   }
-  if (result == EOF) return AnswerStatus::EndOfInput;
   discardRestOfLine();
   return AnswerStatus::NotANumber;
 }
@@ -58,6 +75,12 @@ int readSingleKey(int answerAtEndOfInput) {
   if (std::getchar() == EOF) return answerAtEndOfInput;
   const int answer = std::getchar();
   return answer == EOF ? answerAtEndOfInput : answer;
+}
+
+void endAtConsoleInputEnd() {
+  flushBeforeWaiting();
+  std::fprintf(stderr, "\n Console input has ended.\n");
+  std::exit(1);
 }
 
 bool readConfirmation(int count) {

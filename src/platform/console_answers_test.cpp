@@ -1,4 +1,5 @@
 #include "platform/console_answers.h"
+#include "platform/waiting.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -44,6 +45,55 @@ TEST_F(ConsoleInput, NotANumberDiscardsTheLineAndReportsIt) {
   EXPECT_EQ(readIntAnswer(choice), AnswerStatus::Ok);
   EXPECT_EQ(choice, 12);
   EXPECT_EQ(rest(), "\n");
+}
+
+// nan, inf and numbers beyond single precision convert but can be no design figure:
+// they count as not a number, and the rest of their line goes with them.
+TEST_F(ConsoleInput, NumberThatIsNotFiniteIsNotANumber) {
+  const char* const answers[] = {"nan 5\n", "inf 5\n", "-INFINITY 5\n", "1e39 5\n"};
+  for (const char* answer : answers) {
+    feed(std::string(answer) + "7\n");
+    float f = 3;
+    EXPECT_EQ(readFloatAnswer(f), AnswerStatus::NotANumber) << answer;
+    EXPECT_EQ(f, 3.0f) << answer;
+    EXPECT_EQ(rest(), "7\n") << answer;
+  }
+  // 1e39 is a finite double: only "%f" answers overflow there.
+  const char* const doubles[] = {"nan 5\n", "inf 5\n", "1e400 5\n"};
+  for (const char* answer : doubles) {
+    feed(std::string(answer) + "7\n");
+    double d = 3;
+    EXPECT_EQ(readDoubleAnswer(d), AnswerStatus::NotANumber) << answer;
+    EXPECT_EQ(d, 3.0) << answer;
+    EXPECT_EQ(rest(), "7\n") << answer;
+  }
+  feed("1e39\n");
+  double big = 0;
+  EXPECT_EQ(readDoubleAnswer(big), AnswerStatus::Ok);
+  EXPECT_EQ(big, 1e39);
+}
+
+// The run log registered for flushing holds everything written before a read, so a
+// designopt stopped at the prompt loses nothing.
+TEST_F(ConsoleInput, RegisteredOutputIsFlushedBeforeEveryRead) {
+  const std::string logPath =
+      ::testing::TempDir() + "console_answers_log_" + std::to_string(getpid()) + ".txt";
+  std::FILE* log = std::fopen(logPath.c_str(), "w");
+  ASSERT_NE(log, nullptr);
+  keepOutputFlushedBeforeWaits(log);
+  std::fputs("written before the prompt\n", log);
+  feed("1\n");
+  int i = 0;
+  EXPECT_EQ(readIntAnswer(i), AnswerStatus::Ok);
+  std::FILE* reader = std::fopen(logPath.c_str(), "r");
+  ASSERT_NE(reader, nullptr);
+  char line[64] = {};
+  EXPECT_NE(std::fgets(line, sizeof line, reader), nullptr);
+  EXPECT_STREQ(line, "written before the prompt\n");
+  std::fclose(reader);
+  forgetOutputBeforeWaits(log);
+  std::fclose(log);
+  std::remove(logPath.c_str());
 }
 
 TEST_F(ConsoleInput, EndOfInputIsReportedForEveryKindOfAnswer) {

@@ -3,11 +3,13 @@
 
 namespace designopt {
 
-// Flushes the standard output (the child writes to the same console), hands the
-// command line to the command interpreter and waits for it to end. Returns the exit
-// status as a shell reports it: the command's exit code, 127 when the interpreter
-// cannot find or start it, 128 + the signal number when a signal ended it. A non-zero
-// status is reported on the standard error stream as
+// Flushes the standard streams and the run log (waiting.h), hands the command line to
+// the command interpreter and waits for it to end. Returns the exit status as a shell
+// reports it: the command's exit code, 127 when the interpreter cannot find or start
+// it (9009 from the Windows command interpreter when it cannot find it), 128 + the
+// signal number when a signal ended it. A non-zero status is reported on the standard
+// error stream: "Warning: <command> was not found; put the folder that holds the
+// launchers on the PATH" when the interpreter could not find the command, otherwise
 // "Warning: <command> ended with status <status>".
 int runCommand(const char* commandLine);
 

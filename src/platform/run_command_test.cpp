@@ -15,7 +15,6 @@ TEST(RunCommand, ReportsTheStatusAShellWouldReport) {
   const Case cases[] = {
       {"true", 0},
       {"exit 3", 3},
-      {"designopt-no-such-command-xyz 2>/dev/null", 127},
       {"kill -9 $$", 137},
   };
   for (const Case& c : cases) {
@@ -29,6 +28,20 @@ TEST(RunCommand, ReportsTheStatusAShellWouldReport) {
                          std::to_string(c.status) + "\n");
     }
   }
+}
+
+// A launcher the shell cannot find gets the advice to fix the PATH; the shell's own
+// "not found" line comes first, as system() gives it.
+TEST(RunCommand, CommandNotFoundNamesThePath) {
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(runCommand("designopt-no-such-command-xyz"), 127);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  const std::string warning =
+      "Warning: designopt-no-such-command-xyz was not found; put the folder that holds the "
+      "launchers on the PATH\n";
+  ASSERT_GE(err.size(), warning.size());
+  EXPECT_EQ(err.substr(err.size() - warning.size()), warning);
+  EXPECT_NE(err.find("not found"), err.size() - warning.size()) << "the shell's line is missing";
 }
 
 }  // namespace

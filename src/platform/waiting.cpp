@@ -1,0 +1,35 @@
+#include "platform/waiting.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace designopt {
+
+namespace {
+
+// At most a handful of files: the run log of the design being optimised.
+std::vector<std::FILE*>& registeredOutputs() {
+  static std::vector<std::FILE*> files;
+  return files;
+}
+
+}  // namespace
+
+void keepOutputFlushedBeforeWaits(std::FILE* file) {
+  std::vector<std::FILE*>& files = registeredOutputs();
+  if (file == nullptr || std::find(files.begin(), files.end(), file) != files.end()) return;
+  files.push_back(file);
+}
+
+void forgetOutputBeforeWaits(std::FILE* file) {
+  std::vector<std::FILE*>& files = registeredOutputs();
+  files.erase(std::remove(files.begin(), files.end(), file), files.end());
+}
+
+void flushBeforeWaiting() {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  for (std::FILE* file : registeredOutputs()) std::fflush(file);
+}
+
+}  // namespace designopt
