@@ -22,8 +22,12 @@ int cutDirection = 0;
 namespace {
 
 // Below this magnitude the model is taken to have no curvature along the variable
-// being cut, and every energy evaluation says so.
+// being cut, and the search says so once.
 constexpr double kFlatCurvature = 1e-12;
+
+// Whether the running search has reported a flat model. A search evaluates the
+// energy some 10^5 times; one line per search tells the designer all there is.
+bool flatCurvatureReported = false;
 // Temperature factor of the cutting searches (hotter than the model minimisations).
 constexpr double kCutTemperatureFactor = 3.0;
 
@@ -74,6 +78,12 @@ void chooseCuttingValue(int np, const DVector& s, double modelMin) {
 
 }  // namespace
 
+void beginCutSearch(int variable, int direction) {
+  cutVariable = variable;
+  cutDirection = direction;
+  flatCurvatureReported = false;
+}
+
 void sortValues(int count, DVector& v) {
   if (count < 2) return;
   for (int j = 2; j <= count; ++j) {
@@ -114,7 +124,10 @@ double cutEnnergy(const double* x) {
   const double constant = s + c[1] - cuttingValue;
   const double d = b * b - (constant * a) * 4;
 
-  if (std::fabs(a) < kFlatCurvature) std::fprintf(stderr, "Error: a=0 in Function: cutEnnergy !!!\n");
+  if (std::fabs(a) < kFlatCurvature && !flatCurvatureReported) {
+    std::fprintf(stderr, "Error: a=0 in Function: cutEnnergy !!!\n");
+    flatCurvatureReported = true;
+  }
 
   const double infinity = std::numeric_limits<double>::infinity();
   double r;
@@ -159,10 +172,9 @@ void cutDesignSpace(int n, int np, const DVector& prevLower, const DVector& prev
   // One search per variable and direction. x carries the best point of each search
   // into the next as the coordinates the start point does not redraw.
   for (int i = 1; i <= n; ++i) {
-    cutVariable = i;
     double lo = prevLower[i];
     for (int direction = 1; direction <= 2; ++direction) {
-      cutDirection = direction;
+      beginCutSearch(i, direction);
       if (direction == 1) {
         std::fprintf(stderr, "\nminimizing x[%d]...\n\n", i);
       } else {

@@ -19,6 +19,10 @@ extern int cutVariable;
 // 1 while seeking the smallest x_i on the level set, 2 while seeking the largest.
 extern int cutDirection;
 
+// Starts one annealing search of a cut: the variable and direction it seeks, and a
+// fresh report of a flat model (cutEnnergy says so at most once per search).
+void beginCutSearch(int variable, int direction);
+
 // Straight insertion into ascending order of v[1..count]; equal values keep their
 // order; nothing happens for count < 2.
 void sortValues(int count, DVector& v);
@@ -28,6 +32,9 @@ void sortValues(int count, DVector& v);
 // point x[1..n] with the other coordinates fixed, plus the box penalty of the point
 // with x_cutVariable moved to that root. +infinity when the line misses the level set.
 // Reads n and the coefficients from modelContext; never reads x[0] or x[cutVariable].
+// The first evaluation of a search (beginCutSearch) with |A| < 1e-12 writes
+// "Error: a=0 in Function: cutEnnergy !!!\n" on the standard error stream; later
+// ones of the same search do not, so a flat model cannot flood the console.
 double cutEnnergy(const double* x);
 
 // Shows the candidate levels, takes the designer's choice, runs 2n searches and writes

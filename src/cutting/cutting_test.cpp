@@ -43,10 +43,9 @@ class CutModel : public ::testing::Test {
     ASSERT_NE(std::freopen(path.c_str(), "rb", stdin), nullptr);
   }
 
-  // The energy at the point with coordinates 1..n.
+  // The energy at the point with coordinates 1..n, as the first evaluation of a search.
   double energy(int variable, int direction, const std::vector<double>& coordinates) {
-    cutVariable = variable;
-    cutDirection = direction;
+    beginCutSearch(variable, direction);
     DVector x = vectorOf(coordinates);
     return cutEnnergy(x.data());
   }
@@ -145,6 +144,13 @@ TEST_F(CutModel, NoCurvatureSolvesTheLinearLevelEquationAndSaysSo) {
   const double tiny = energy(1, 1, {0.0});
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: a=0 in Function: cutEnnergy !!!\n");
   EXPECT_GT(tiny, 1e8);  // the root lies far outside the box
+
+  // Within one search the flat model is reported once, however often it is evaluated.
+  ::testing::internal::CaptureStderr();
+  beginCutSearch(1, 1);
+  DVector x = vectorOf({0.0});
+  for (int k = 0; k < 1000; ++k) cutEnnergy(x.data());
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: a=0 in Function: cutEnnergy !!!\n");
 }
 
 class CutDialogue : public CutModel {
