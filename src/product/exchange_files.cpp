@@ -3,12 +3,12 @@
 // the cost as the first number after the first line of "ProIn.dat".
 #include "product/exchange_files.h"
 
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/console_answers.h"
 #include "platform/date_text.h"
 #include "product/product_record.h"
 
@@ -79,23 +79,22 @@ bool parseWorkbookCost(std::FILE* file, double& cost) {
   return true;
 }
 
-double readWorkbookCost() {
-  for (;;) {
-    std::FILE* file = std::fopen("ProIn.dat", "r");
-    if (file == nullptr) {
-      std::printf("Data file ProIn.dat not found !\n");
-    } else {
-      double cost = 0.0;
-      const bool read = parseWorkbookCost(file, cost);
-      std::fclose(file);
-      if (read) return cost;
-      std::printf("Data file ProIn.dat holds no cost !\n");
-    }
-    // No cost is ever invented: the designer gets the workbook to write the file and
-    // presses Enter to have it read again.
-    std::printf(" Press 'Enter' to read ProIn.dat again\n");
-    if (readCharacter() == EOF) std::exit(1);
+bool removeStaleCostFile() {
+  if (std::remove("ProIn.dat") == 0 || errno == ENOENT) return true;
+  std::printf("Cannot replace file: ProIn.dat!\n");
+  return false;
+}
+
+bool readWorkbookCost(double& cost) {
+  std::FILE* file = std::fopen("ProIn.dat", "r");
+  if (file == nullptr) {
+    std::printf("Data file ProIn.dat not found !\n");
+    return false;
   }
+  const bool read = parseWorkbookCost(file, cost);
+  std::fclose(file);
+  if (!read) std::printf("Data file ProIn.dat holds no cost !\n");
+  return read;
 }
 
 }  // namespace designopt

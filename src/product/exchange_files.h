@@ -21,12 +21,19 @@ bool writeExchangeFile();
 // checked for a fixed date.
 bool writeExchangeFile(const std::string& dateText);
 
+// Removes "ProIn.dat" before the workbook prices a design, so that the cost read
+// afterwards can only come from that pricing. A file that is not there is fine. When
+// it is there and cannot be removed (as C remove() reports: a non-empty directory of
+// that name, a file in a folder without write permission), prints "Cannot replace
+// file: ProIn.dat!\n" on the standard output and returns false.
+bool removeStaleCostFile();
+
 // The cost the workbook's macro left in "ProIn.dat": the first number after the first
-// line, read into single precision and widened. A missing file, or a file with no
-// finite number there, is reported on the standard output and the designer is asked
-// to press Enter so that the file is read again; at end of input the process ends
-// with status 1.
-double readWorkbookCost();
+// line, read into single precision and widened. A missing file prints "Data file
+// ProIn.dat not found !\n", a file with no finite number there "Data file ProIn.dat
+// holds no cost !\n", on the standard output; either returns false with `cost`
+// untouched.
+bool readWorkbookCost(double& cost);
 
 // The parsing step of readWorkbookCost on an open cost file (left open): skips the
 // first line and reads the number after it. False, with `cost` untouched, when no

@@ -2,6 +2,10 @@
 // the exchange file, the "Tallowin.exe" launcher that has the cost workbook price it,
 // the designer's Enter, and the cost read back from "ProIn.dat". The first pricing of
 // a design first shows the requested design's cost through "Prevada.exe".
+//
+// A cost is only ever taken from the pricing just run: "ProIn.dat" is removed before
+// every run of "Tallowin.exe", and when the workbook leaves no cost the designer is
+// asked to have the design priced again.
 #include "product/objective.h"
 
 #include <cstdio>
@@ -62,13 +66,22 @@ double evaluateObjective(const DVector& x) {
   std::printf(" L %5.2f Velocity %5.2f TN %3.1f Tol %6.5f\n\n", x[1], spec.capacityCfm, tn,
               spec.tolerance);
 
-  // The workbook prices the candidate.
+  // The workbook prices the candidate, as often as it takes to get a cost.
   writeExchangeFileOrExit();
   std::printf(" Please Wait While Excel Cost is Running....\n");
-  runCommand("Tallowin.exe");
-  std::printf(" Done!...Press 'Enter'\n");
-  readConfirmation(1);
-  return readWorkbookCost();
+  for (;;) {
+    if (!removeStaleCostFile()) std::exit(1);
+    runCommand("Tallowin.exe");
+    std::printf(" Done!...Press 'Enter'\n");
+    readConfirmation(1);
+    double cost = 0.0;
+    if (readWorkbookCost(cost)) return cost;
+    // No cost is ever invented: the designer puts the workbook right (Excel started,
+    // the launchers on the PATH) and has the same design priced again.
+    std::printf(" Press 'Enter' to price the design again\n");
+    if (readCharacter() == EOF) endAtConsoleInputEnd();
+    std::printf(" Please Wait While Excel Cost is Running....\n");
+  }
 }
 
 }  // namespace designopt

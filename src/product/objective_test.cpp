@@ -106,17 +106,81 @@ TEST_F(Objective, FirstPricingShowsTheRequestedDesignThenPricesTheCandidate) {
   EXPECT_EQ(rest(), "5");  // 2 + 1 + 1 characters read
 }
 
-TEST_F(Objective, FailingLauncherIsReportedAndTheOldCostRead) {
-  feedStandardInput("");  // at end of input the confirmations return at once
-  writeLauncher("Tallowin.exe", "exit 3\n");
-  writeFile("ProIn.dat", "Cost\n111.25\n");
+// A pricing that leaves no cost never takes an old one: the stale file is removed
+// before the launcher runs, and the designer is asked to have the design priced
+// again. The retry reads exactly two characters (its own prompt and the
+// confirmation), runs Tallowin again and does not rewrite the exchange file.
+TEST_F(Objective, FailedPricingIsPricedAgainAndNeverTakesAnOldCost) {
+  // Tallowin fails on its first run and prices on its second.
+  writeLauncher("Tallowin.exe",
+                "echo Tallowin >> launches.log\n"
+                "if [ -f failed-once ]; then printf 'Cost\\n  98.5\\n' > ProIn.dat; exit 0; fi\n"
+                "touch failed-once\n"
+                "exit 3\n");
+  writeFile("ProIn.dat", "Cost\n42\n");
   productSpec.objectiveCallNumber = 2;
+  feedStandardInput("abcd");
   std::string printed;
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(price(48, 0.008, 72, printed), 111.25);
+  EXPECT_EQ(price(48, 0.008, 72, printed), 98.5);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
             "Warning: Tallowin.exe ended with status 3\n");
-  EXPECT_EQ(printed.substr(printed.size() - 23), " Done!...Press 'Enter'\n");
+  const std::string pricing =
+      " Please Wait While Excel Cost is Running....\n"
+      " Done!...Press 'Enter'\n";
+  EXPECT_EQ(printed.substr(printed.find(" Please Wait")),
+            pricing + "Data file ProIn.dat not found !\n"
+                      " Press 'Enter' to price the design again\n" +
+                pricing);
+  EXPECT_EQ(readFile("launches.log"), "Tallowin\nTallowin\n");
+  EXPECT_EQ(rest(), "d");  // confirmation, retry prompt, confirmation
+}
+
+// End of input at the retry prompt ends the run with the message and status 1.
+TEST_F(Objective, EndOfInputAtThePricingRetryEndsTheRun) {
+  writeLauncher("Tallowin.exe", "exit 3\n");
+  writeFile("ProIn.dat", "Cost\n42\n");
+  productSpec.objectiveCallNumber = 2;
+  EXPECT_EXIT(
+      {
+        feedStandardInput("\n");
+        std::freopen((directory_ + "/out.txt").c_str(), "w", stdout);
+        DVector x = dvector(1, 3);
+        x[1] = 48;
+        x[2] = 0.008;
+        x[3] = 72;
+        evaluateObjective(x);
+      },
+      ::testing::ExitedWithCode(1),
+      "Warning: Tallowin.exe ended with status 3\n\n Console input has ended.\n$");
+  const std::string out = readFile("out.txt");
+  EXPECT_EQ(out.substr(out.find(" Done!")),
+            " Done!...Press 'Enter'\n"
+            "Data file ProIn.dat not found !\n"
+            " Press 'Enter' to price the design again\n");
+}
+
+// A cost file that cannot be removed cannot be trusted: the run ends before any
+// launcher runs.
+TEST_F(Objective, CostFileThatCannotBeReplacedEndsTheRun) {
+  ASSERT_EQ(mkdir("ProIn.dat", 0755), 0);
+  writeFile("ProIn.dat/kept", "");
+  productSpec.objectiveCallNumber = 2;
+  EXPECT_EXIT(
+      {
+        std::freopen((directory_ + "/out.txt").c_str(), "w", stdout);
+        DVector x = dvector(1, 3);
+        x[1] = 48;
+        x[2] = 0.008;
+        x[3] = 72;
+        evaluateObjective(x);
+      },
+      ::testing::ExitedWithCode(1), "");
+  const std::string out = readFile("out.txt");
+  EXPECT_EQ(out.substr(out.find(" Please Wait")),
+            " Please Wait While Excel Cost is Running....\n"
+            "Cannot replace file: ProIn.dat!\n");
+  EXPECT_EQ(readFile("launches.log"), "");
 }
 
 TEST_F(Objective, ExchangeFileThatCannotBeWrittenEndsTheRun) {
