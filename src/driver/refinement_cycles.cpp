@@ -18,7 +18,7 @@ namespace designopt {
 
 namespace {
 
-ObjectiveFunction installedObjective = nullptr;
+PricingFunction installedObjective = nullptr;
 
 // Normalises every held point to [-1, 1] over the current ranges. A range of zero
 // width (a bound written with three decimals can collapse one) maps its variable to
@@ -98,7 +98,7 @@ void addPointsOverFrame(DesignState& s, std::FILE* log) {
 
 }  // namespace
 
-void setObjectiveForTesting(ObjectiveFunction objective) { installedObjective = objective; }
+void setObjectiveForTesting(PricingFunction objective) { installedObjective = objective; }
 
 double priceDesignPoint(const DVector& x) {
   if (installedObjective != nullptr) return installedObjective(x);

@@ -11,6 +11,7 @@
 
 #include "driver/design_state.h"
 #include "numeric/one_based.h"
+#include "sampling/point_augmentation.h"
 
 namespace designopt {
 
@@ -37,11 +38,10 @@ bool cutChangedNothing(int n, const DVector& prevLower, const DVector& prevUpper
 // coefficients and the added points to the run log.
 void runRefinementCycles(DesignState& state, std::FILE* log);
 
-// The routine that prices a design point for the driver: evaluateObjective, unless a
-// test has installed another (nullptr restores evaluateObjective). The point is in
-// the variables' own units, x[1..n].
-using ObjectiveFunction = double (*)(const DVector& x);
-void setObjectiveForTesting(ObjectiveFunction objective);
+// The routine that prices every design point of the driver, the point augmentation's
+// included: evaluateObjective, unless a test has installed another (nullptr restores
+// evaluateObjective). The point is in the variables' own units, x[1..n].
+void setObjectiveForTesting(PricingFunction objective);
 double priceDesignPoint(const DVector& x);
 
 }  // namespace designopt

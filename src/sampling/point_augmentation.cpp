@@ -8,8 +8,6 @@
 
 #include "numeric/quad_model.h"
 #include "platform/console_answers.h"
-#include "product/evaluation_counters.h"
-#include "product/objective.h"
 #include "sampling/latin_hypercube.h"
 #include "sampling/random_generators.h"
 
@@ -66,8 +64,10 @@ void copyRow(int n, const double* from, double* to) {
 
 int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& prevUpper,
                  const DVector& curLower, const DVector& curUpper, DMatrix& points,
-                 DVector& funcValues, const DVector& xOpt, double fOpt, std::int32_t& seed) {
+                 DVector& funcValues, const DVector& xOpt, double fOpt, std::int32_t& seed,
+                 PricingFunction price, int& pricedCount) {
   const int m = coefficientCount(n);
+  pricedCount = 0;
 
   // The previous optimum is kept first when it lies in the current ranges.
   const bool optimumKept = insideRanges(n, xOpt.data(), curLower, curUpper);
@@ -167,7 +167,7 @@ int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& pr
   DVector candidate = dvector(1, n);
   for (int p = 1; p <= added; ++p) {
     copyRow(n, fresh[p], candidate.data());
-    freshValues[p] = evaluateObjective(candidate);
+    freshValues[p] = price(candidate);
     readCharacter();
   }
 
@@ -180,7 +180,7 @@ int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& pr
     copyRow(n, fresh[p], points[k + p]);
     funcValues[k + p] = freshValues[p];
   }
-  evaluationCount += added;
+  pricedCount = added;
 
   releaseDVector(candidate, 1, n);
   releaseDVector(freshValues, 1, newCount);
