@@ -2,6 +2,7 @@
 // "outexcel.dat" of a normal design; two designs in one run; the length bands; the
 // default-or-new choices; the concave path; failing launchers; an uncreatable
 // problem file; a variable range of no width.
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -216,20 +217,73 @@ TEST_F(DesignSessionTest, SuspiciousConcaveModel) {
   EXPECT_NE(log.find("Number of Experiments\n13\n"), std::string::npos);
 }
 
-// No grille of the range can carry 1000 CFM: no point is feasible, the best design
-// keeps 1e8 in every variable and the verdict fails.
-TEST_F(DesignSessionTest, NoFeasibleDesignKeepsTheStartingBest) {
+// No grille of the range can carry 1000 CFM: no point is feasible. The closing block
+// keeps its figures, the log and the console say that no design was found, and
+// nothing is written for the workbook, shown in Excel or judged.
+TEST_F(DesignSessionTest, NoFeasibleDesignIsSaidSo) {
+  writeLauncher("Quorvel.exe", "echo shown >> quorvel-calls.txt\n");
   const SessionResult r = run("48\n2\n0.005\n30\n1000\n0.1\n1\n1\n");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("\n\n The globlal minimum of the objective function is 100000000.000000"),
             std::string::npos);
-  EXPECT_NE(r.out.find("\n\n The best design is at: 100000000.000000\t100000000.000000\t"
-                       "100000000.000000\t\n\n\n"),
-            std::string::npos);
-  EXPECT_NE(r.out.find("\t Performance not satisfy!!\n"), std::string::npos);
-  EXPECT_NE(runLog().find("\n\n The global minimum of the objective function is "
-                          "100000000.000000\n\n The best design is:\n100000000.000000\t"),
-            std::string::npos);
+  EXPECT_TRUE(r.out.find("\n\n The best design is at: 100000000.000000\t100000000.000000\t"
+                         "100000000.000000\t\n\n\n"
+                         "\n No feasible design was found: nothing is written for the workbook.\n"
+                         "\n Continue? Yes/No (y/n): ") != std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("Check Optimum Production Cost In Excel"), std::string::npos);
+  EXPECT_EQ(r.out.find("Performance"), std::string::npos);
+  EXPECT_FALSE(fileExists("quorvel-calls.txt"));
+  // The exchange file is the one the last pricing wrote (its candidate, not 1e8).
+  EXPECT_EQ(readFile("outexcel.dat").find("100000000"), std::string::npos);
+  const std::string log = runLog();
+  const std::string closing =
+      "\n\n The global minimum of the objective function is 100000000.000000\n\n The best "
+      "design is:\n100000000.000000\t100000000.000000\t100000000.000000\t\n"
+      "\n No feasible design was found.\n";
+  ASSERT_GE(log.size(), closing.size());
+  EXPECT_EQ(log.substr(log.size() - closing.size()), closing);
+}
+
+// The final exchange file and the verdict describe the best design, not the last
+// candidate priced: a cost that is cheapest at the longest grilles makes the best a
+// sampled point, while the constrained optimum priced last is another.
+TEST_F(DesignSessionTest, BestDesignIsWhatIsWrittenAndJudged) {
+  const SessionResult r = run(standardAnswers() + oneIterationAnswers() + "n\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The best design's line on the console: length, tolerance, Tc.
+  const std::string marker = "\n\n The best design is at: ";
+  const std::size_t at = r.out.find(marker);
+  ASSERT_NE(at, std::string::npos);
+  double length = 0, tolerance = 0, tc = 0;
+  ASSERT_EQ(std::sscanf(r.out.c_str() + at + marker.size(), "%lf %lf %lf", &length, &tolerance,
+                        &tc),
+            3);
+  // The last pricing's tolerance, from its " L ... Tol %6.5f" line.
+  const std::size_t lastTol = r.out.rfind(" Tol ");
+  ASSERT_NE(lastTol, std::string::npos);
+  double lastTolerance = 0;
+  ASSERT_EQ(std::sscanf(r.out.c_str() + lastTol + 5, "%lf", &lastTolerance), 1);
+  char written[32];
+  std::snprintf(written, sizeof written, " tolerance\t\t %7.3f\n", tolerance);
+  char lastWritten[32];
+  std::snprintf(lastWritten, sizeof lastWritten, " tolerance\t\t %7.3f\n", lastTolerance);
+  ASSERT_STRNE(written, lastWritten)
+      << "the fixture must make the last candidate another design than the best";
+  char lengthWritten[32];
+  std::snprintf(lengthWritten, sizeof lengthWritten, " MandrelBar\t\t %7.3f\n", length);
+  const std::string exchange = readFile("outexcel.dat");
+  EXPECT_NE(exchange.find(written), std::string::npos) << exchange;
+  EXPECT_NE(exchange.find(lengthWritten), std::string::npos) << exchange;
+
+  // The verdict's NC margin is the one at the best length: 30 - NC(length).
+  const double nc = 13.922 * std::pow(0.1, 0.3234) + (4.6011 * std::log(length) - 17.595) +
+                    (4.566 * std::log(2.0) + 11.654);
+  char verdict[64];
+  std::snprintf(verdict, sizeof verdict, " Check NC = %6.4f ", 30 - nc);
+  EXPECT_NE(r.out.find(verdict), std::string::npos) << r.out.substr(r.out.rfind(" Check NC"));
+  // The verdict is computed silently: no pricing line after the closing block.
+  EXPECT_EQ(r.out.find(" Vel ", at), std::string::npos);
 }
 
 TEST_F(DesignSessionTest, FailingLaunchersAreReportedAndTheRunGoesOn) {

@@ -11,6 +11,7 @@
 #include "platform/console_answers.h"
 #include "platform/run_command.h"
 #include "product/exchange_files.h"
+#include "product/performance_model.h"
 #include "product/product_record.h"
 
 namespace designopt {
@@ -33,12 +34,6 @@ constexpr LengthBand kLengthBands[] = {
     {50, 60, 6}, {62, 72, 7}, {74, 84, 8}, {86, 96, 9},
 };
 
-[[noreturn]] void consoleInputEnded() {
-  std::fflush(stdout);
-  std::fprintf(stderr, "\n Console input has ended.\n");
-  std::exit(1);
-}
-
 // A single-precision number answer; a non-number brings the prompt back (the answer
 // layer has discarded the rest of its line).
 float askFloat(const char* prompt) {
@@ -46,7 +41,7 @@ float askFloat(const char* prompt) {
     float value = 0;
     const AnswerStatus status = readFloatAnswer(value);
     if (status == AnswerStatus::Ok) return value;
-    if (status == AnswerStatus::EndOfInput) consoleInputEnded();
+    if (status == AnswerStatus::EndOfInput) endAtConsoleInputEnd();
     std::printf("%s", prompt);
   }
 }
@@ -56,7 +51,18 @@ int askInt(const char* prompt) {
     int value = 0;
     const AnswerStatus status = readIntAnswer(value);
     if (status == AnswerStatus::Ok) return value;
-    if (status == AnswerStatus::EndOfInput) consoleInputEnded();
+    if (status == AnswerStatus::EndOfInput) endAtConsoleInputEnd();
+    std::printf("%s", prompt);
+  }
+}
+
+// A number that must be above zero to be a design (a width, tolerance, air supply,
+// static pressure or thickness): 0 or less brings the prompt back, with the rest of
+// the line still pending, as after an invalid length.
+float askPositiveFloat(const char* prompt) {
+  for (;;) {
+    const float value = askFloat(prompt);
+    if (value > 0) return value;
     std::printf("%s", prompt);
   }
 }
@@ -65,6 +71,11 @@ int askInt(const char* prompt) {
 float promptFloat(const char* prompt) {
   std::printf("\n%s", prompt);
   return askFloat(prompt);
+}
+
+float promptPositiveFloat(const char* prompt) {
+  std::printf("\n%s", prompt);
+  return askPositiveFloat(prompt);
 }
 
 // The length prompt comes back until the length lies in a band; the tube number of
@@ -83,22 +94,31 @@ float askGrilleLength() {
   }
 }
 
+enum class NewValueRule { AnyNumber, AboveZero };
+
 // A default-or-new-value choice: only the choice 2 asks for the new value.
-double askDefaultOrNew(const char* choicePrompt, double value) {
+double askDefaultOrNew(const char* choicePrompt, double value, NewValueRule rule) {
   std::printf("\n%s", choicePrompt);
   const int choice = askInt(choicePrompt);
   if (choice != kNewValueChoice) return value;
   const char* newValuePrompt = " New Value: ";
   std::printf("%s", newValuePrompt);
-  return askFloat(newValuePrompt);
+  return rule == NewValueRule::AboveZero ? askPositiveFloat(newValuePrompt)
+                                         : askFloat(newValuePrompt);
 }
 
-// Writes the best design's dimensions for the workbook and opens it for inspection.
-void showBestDesign() {
-  setPartDimensions(productSpec.bestLength);
+// Writes the best design's dimensions and tolerance for the workbook, opens it for
+// inspection, and sets the performance figures of the best design for the verdict.
+void showBestDesign(const BestDesign& best) {
+  ProductSpec& spec = productSpec;
+  setPartDimensions(best.length);
+  spec.tolerance = best.tolerance;
   writeExchangeFile();
   std::printf(" Check Optimum Production Cost In Excel\n\n");
   runCommand("Quorvel.exe");
+  // The figures the objective would compute for a candidate of the best length,
+  // without the line a pricing prints.
+  computePerformance(best.length, spec.staticPressure, spec.grilleWidth);
 }
 
 }  // namespace
@@ -147,21 +167,24 @@ bool runDesignPass() {
   // The designer's answers.
   const float length = askGrilleLength();
   const float width =
-      promptFloat(" Design Grille Width (choose 1.5, 2, 2.5, 3, 3.5, 4, 5, 6 inch): ");
-  const float tolerance = promptFloat(" Design Tolerance (0.005-0.01): ");
+      promptPositiveFloat(" Design Grille Width (choose 1.5, 2, 2.5, 3, 3.5, 4, 5, 6 inch): ");
+  const float tolerance = promptPositiveFloat(" Design Tolerance (0.005-0.01): ");
   const float maxNC = promptFloat(" Maximum Allowable NC Value (0-50): ");
-  const float requiredCfm = promptFloat(" Air Supply Requirement Per Diffuser (0-1000 CFM): ");
-  const float staticPressure = promptFloat(" Static Pressure Value (0.01-0.3 in H2O): ");
+  const float requiredCfm =
+      promptPositiveFloat(" Air Supply Requirement Per Diffuser (0-1000 CFM): ");
+  const float staticPressure = promptPositiveFloat(" Static Pressure Value (0.01-0.3 in H2O): ");
 
   char thicknessPrompt[96];
   std::snprintf(thicknessPrompt, sizeof thicknessPrompt,
                 " Design Mandrel Bar Thickness (1 Default %5.3f 2 New Value): ", kDefaultThickness);
-  const double thickness = askDefaultOrNew(thicknessPrompt, kDefaultThickness);
+  const double thickness =
+      askDefaultOrNew(thicknessPrompt, kDefaultThickness, NewValueRule::AboveZero);
   char temperaturePrompt[96];
   std::snprintf(temperaturePrompt, sizeof temperaturePrompt,
                 " Design Room Temperature (1 Default %5.2f 2 New Value): ",
                 kDefaultRoomTemperature);
-  const double roomTemperature = askDefaultOrNew(temperaturePrompt, kDefaultRoomTemperature);
+  const double roomTemperature =
+      askDefaultOrNew(temperaturePrompt, kDefaultRoomTemperature, NewValueRule::AnyNumber);
 
   ProductSpec& spec = productSpec;
   spec.requiredCfm = requiredCfm;
@@ -183,10 +206,15 @@ bool runDesignPass() {
   }
 
   spec.objectiveCallNumber = 1;
-  optimiseDesign();
+  const BestDesign best = optimiseDesign();
 
-  showBestDesign();
-  printPerformanceVerdict();
+  if (best.feasible) {
+    showBestDesign(best);
+    printPerformanceVerdict();
+  } else {
+    // No design met the constraints: nothing to price, show or judge.
+    std::printf("\n No feasible design was found: nothing is written for the workbook.\n");
+  }
 
   std::printf("\n");
   std::printf(" Continue? Yes/No (y/n): ");

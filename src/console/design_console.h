@@ -4,10 +4,15 @@
 // dimensions for the cost workbook, shows it in Excel through "Quorvel.exe" and
 // judges its noise criterion and air flow.
 //
-// Console input: a number answer that is not a number brings the same prompt back;
-// end of input at a number prompt ends designopt with status 1 after
-// "\n Console input has ended.\n" on the standard error stream; end of input at the
-// continue word ends designopt normally (status 0).
+// Console input: a number answer that is not a number, or not finite (nan, inf,
+// 1e39), brings the same prompt back silently; a width, tolerance, air supply, static
+// pressure or new thickness of 0 or less brings the same prompt back too, with the
+// rest of its line still to be read. End of input at a number prompt ends designopt
+// with status 1 after "\n Console input has ended.\n" on the standard error stream;
+// end of input at the continue word ends designopt normally (status 0).
+//
+// When the driver found no feasible design, the pass says so instead of writing the
+// best design for the workbook, opening it and judging it.
 #pragma once
 
 namespace designopt {
@@ -27,8 +32,8 @@ void problemRanges(float length, float tolerance, double roomTemperature, double
 // margin fails.
 bool performanceSatisfactory(double ncMargin, double flowMargin);
 
-// The verdict line on the NC and air flow that the last objective evaluation left in
-// productSpec.
+// The verdict line on the NC and air flow in productSpec, which the pass sets to the
+// performance model's figures at the best design's length.
 void printPerformanceVerdict();
 
 // One design pass from the banner to the continue answer. Returns true when the

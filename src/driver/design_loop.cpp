@@ -35,12 +35,15 @@ void samplePoints(DesignState& s, std::FILE* log) {
     evaluationsToOptimum = s.nPoints;
     s.fBest = kNoBestYet;
     for (int j = 1; j <= n; ++j) s.xBest[j] = kNoBestYet;
+    s.feasibleFound = false;
     return;
   }
-  const int countBefore = evaluationCount;
+  int priced = 0;
   s.nPoints = addNewPoints(n, s.nPoints, s.prevLower, s.prevUpper, s.curLower, s.curUpper,
-                           s.points, s.funcValues, s.xOpt, s.fOpt, s.seed);
-  std::fprintf(log, "\n\n --- The number of new LHDs is %d  ---\n", evaluationCount - countBefore);
+                           s.points, s.funcValues, s.xOpt, s.fOpt, s.seed, priceDesignPoint,
+                           priced);
+  evaluationCount += priced;
+  std::fprintf(log, "\n\n --- The number of new LHDs is %d  ---\n", priced);
 }
 
 void printTotals(const DesignState& s) {
@@ -51,8 +54,8 @@ void printTotals(const DesignState& s) {
   std::printf("\n\n *****  Are you happy with the results? No: return, Yes: Enter 'y' : ");
 }
 
-// The closing block in the log and on the console; hands the best length back.
-void reportBestDesign(const DesignState& s, std::FILE* log) {
+// The closing block in the log and on the console; hands the best design back.
+BestDesign reportBestDesign(const DesignState& s, std::FILE* log) {
   std::fprintf(log, "\n\n The total number of objective function evaluations is %d",
                evaluationCount);
   std::fprintf(log, "\n\n To reach optimum, the number of function evaluations is %d",
@@ -67,6 +70,14 @@ void reportBestDesign(const DesignState& s, std::FILE* log) {
   productSpec.bestLength = s.xBest[1];
   std::fprintf(log, "\n");
   std::printf("\n\n\n");
+  // Without a feasible design the figures above are only the starting mark.
+  if (!s.feasibleFound) std::fprintf(log, "\n No feasible design was found.\n");
+
+  BestDesign best;
+  best.feasible = s.feasibleFound;
+  best.length = s.xBest[1];
+  best.tolerance = s.xBest[2];
+  return best;
 }
 
 }  // namespace
@@ -93,7 +104,7 @@ int initialDesign(int n, const DVector& lower, const DVector& upper, DMatrix& po
   return m;
 }
 
-void optimiseDesign() {
+BestDesign optimiseDesign() {
   DesignState s;
   std::FILE* log = readProblemFile(s);
   s.seed = 0;
@@ -113,7 +124,10 @@ void optimiseDesign() {
     s.fOpt = priceDesignPoint(s.xOpt);
     std::printf(" and Real fOpt = %lf\n", s.fOpt);
     ++evaluationCount;
-    updateBestFeasible(n, s.nPoints, s.points, s.funcValues, s.xOpt, s.fOpt, s.xBest, s.fBest);
+    if (updateBestFeasible(n, s.nPoints, s.points, s.funcValues, s.xOpt, s.fOpt, s.xBest,
+                           s.fBest)) {
+      s.feasibleFound = true;
+    }
     writeIterationSummary(log, s.iteration, n, s.nPoints, s.prevLower, s.prevUpper, s.points,
                           s.funcValues, s.xOpt, s.fOpt, cuttingValue);
 
@@ -122,9 +136,10 @@ void optimiseDesign() {
     if (readSingleKey('y') == 'y') break;
   }
 
-  reportBestDesign(s, log);
+  const BestDesign best = reportBestDesign(s, log);
   releaseDesignState(s);
   closeRunLog(log);
+  return best;
 }
 
 }  // namespace designopt

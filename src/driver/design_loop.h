@@ -18,10 +18,22 @@ constexpr double kNoBestYet = 1e8;
 int initialDesign(int n, const DVector& lower, const DVector& upper, DMatrix& points,
                   DVector& funcValues, std::int32_t& seed);
 
+// The design a run of optimiseDesign hands back to the console.
+struct BestDesign {
+  // True when some evaluated point or constrained optimum of this design was feasible
+  // and accepted as the best; false leaves length and tolerance at kNoBestYet, which
+  // is no design at all.
+  bool feasible = false;
+  double length = 0.0;     // inch; first variable of the best design
+  double tolerance = 0.0;  // second variable of the best design
+};
+
 // Reads "input.dat", opens the run log, and runs design iterations (sampling,
 // refinement cycles, constrained optimum, best feasible design, summary) until the
-// designer is happy; then reports the best design, sets productSpec.bestLength to its
-// first variable and closes the log. Problem-file and log failures end the process.
-void optimiseDesign();
+// designer is happy; then reports the best design (in the log, "\n No feasible design
+// was found.\n" after it when there is none), sets productSpec.bestLength to its first
+// variable, closes the log and returns it. Problem-file and log failures end the
+// process.
+BestDesign optimiseDesign();
 
 }  // namespace designopt

@@ -62,6 +62,10 @@ struct DesignState {
   DVector xBest;
   // Objective value of xBest; 1e8 until a feasible design is found.
   double fBest = 0.0;
+  // True once updateBestFeasible has accepted a point or an optimum of this design.
+  // Set false with the starting best in iteration 1; the only test of whether xBest
+  // is a design (a feasible design may cost 1e8 or more).
+  bool feasibleFound = false;
 
   // Seed variable of the Latin hypercube designs: starts at 0, advanced by
   // initialDesign and addNewPoints (passed by reference).

@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+#include "platform/waiting.h"
+
 namespace designopt {
 
 namespace {
@@ -36,6 +38,9 @@ std::FILE* openRunLog(const char* month, const char* day, const char* year) {
     std::printf("Data file log*.dat not found!\n");
     std::exit(1);
   }
+  // The log is written between waits for the designer and the workbook; each wait
+  // flushes it, so a designopt stopped at a prompt loses nothing it had written.
+  keepOutputFlushedBeforeWaits(log);
   return log;
 }
 
@@ -82,6 +87,7 @@ void writeIterationSummary(std::FILE* log, int /*iteration*/, int n, int nPoints
 
 void closeRunLog(std::FILE*& log) {
   if (log == nullptr) return;
+  forgetOutputBeforeWaits(log);
   std::fclose(log);
   log = nullptr;
 }

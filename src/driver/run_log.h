@@ -15,7 +15,8 @@ namespace designopt {
 // "log%s%s%s.dat" from the three date words, in that order.
 std::string runLogName(const char* month, const char* day, const char* year);
 
-// Opens the run log named after the date words for appending. When it cannot be
+// Opens the run log named after the date words for appending and has it flushed
+// before every console read and launcher run (platform/waiting.h). When it cannot be
 // opened, prints "Data file log*.dat not found!\n" on the standard output and ends
 // the process with exit status 1.
 std::FILE* openRunLog(const char* month, const char* day, const char* year);

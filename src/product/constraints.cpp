@@ -143,9 +143,10 @@ bool isFeasible(const double* y) {
   return true;
 }
 
-void updateBestFeasible(int n, int m, const DMatrix& points, const DVector& values,
+bool updateBestFeasible(int n, int m, const DMatrix& points, const DVector& values,
                         const DVector& optimumPoint, double optimumValue,
                         DVector& bestDesign, double& bestValue) {
+  bool accepted = false;
   // The evaluated points in their order: only a strictly lower feasible value
   // improves, so the first of equal values wins and an earlier best is never
   // displaced by an equal one.
@@ -155,6 +156,7 @@ void updateBestFeasible(int n, int m, const DMatrix& points, const DVector& valu
     bestValue = values[k];
     for (int i = 1; i <= n; ++i) bestDesign[i] = points[k][i];
     evaluationsToOptimum = evaluationCount;
+    accepted = true;
   }
 
   // The optimum of the constrained search must beat every feasible evaluated point.
@@ -162,7 +164,9 @@ void updateBestFeasible(int n, int m, const DMatrix& points, const DVector& valu
     bestValue = optimumValue;
     for (int i = 1; i <= n; ++i) bestDesign[i] = optimumPoint[i];
     evaluationsToOptimum = evaluationCount;
+    accepted = true;
   }
+  return accepted;
 }
 
 }  // namespace designopt

@@ -24,8 +24,10 @@ double penalisedModelCost(const double* x);
 bool isFeasible(const double* y);
 
 // Keeps the best feasible design among points[1..m] and the optimum point; see
-// evaluationsToOptimum in evaluation_counters.h.
-void updateBestFeasible(int n, int m, const DMatrix& points, const DVector& values,
+// evaluationsToOptimum in evaluation_counters.h. Returns true when it accepted a point
+// or the optimum as the new best design: the driver's only sign that a feasible
+// design exists (the starting best of 1e8 is no design).
+bool updateBestFeasible(int n, int m, const DMatrix& points, const DVector& values,
                         const DVector& optimumPoint, double optimumValue,
                         DVector& bestDesign, double& bestValue);
 

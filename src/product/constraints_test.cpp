@@ -159,13 +159,18 @@ TEST_F(Constraints, BestFeasibleDesignImprovesOnlyOnAStrictlyLowerFeasibleValue)
     optimum[1] = optLength;
     optimum[2] = 0.008;
     optimum[3] = optTc;
-    updateBestFeasible(3, m, points, values, optimum, optValue, best, bestValue);
+    return updateBestFeasible(3, m, points, values, optimum, optValue, best, bestValue);
   };
+
+  // Nothing feasible: nothing accepted, and the starting best stays.
+  evaluationCount = 5;
+  EXPECT_FALSE(update({{52, 71, 5}}, 49, 71, 3));
+  EXPECT_EQ(bestValue, 1e8);
 
   // Of two feasible equal values the first wins; a cheaper infeasible point and a
   // cheaper infeasible optimum change nothing.
   evaluationCount = 7;
-  update({{48, 73, 10}, {50, 73, 10}, {52, 71, 5}}, 49, 71, 3);
+  EXPECT_TRUE(update({{48, 73, 10}, {50, 73, 10}, {52, 71, 5}}, 49, 71, 3));
   EXPECT_EQ(bestValue, 10);
   EXPECT_EQ(best[1], 48);
   EXPECT_EQ(best[3], 73);
@@ -173,13 +178,13 @@ TEST_F(Constraints, BestFeasibleDesignImprovesOnlyOnAStrictlyLowerFeasibleValue)
 
   // An equal value in a later call, point or optimum, does not displace the best.
   evaluationCount = 9;
-  update({{54, 73, 10}}, 55, 74, 10);
+  EXPECT_FALSE(update({{54, 73, 10}}, 55, 74, 10));
   EXPECT_EQ(best[1], 48);
   EXPECT_EQ(evaluationsToOptimum, 7);
 
   // A feasible optimum strictly below every feasible point becomes the best.
   evaluationCount = 12;
-  update({{56, 73, 9.9}}, 57, 74, 9.5);
+  EXPECT_TRUE(update({{56, 73, 9.9}}, 57, 74, 9.5));
   EXPECT_EQ(bestValue, 9.5);
   EXPECT_EQ(best[1], 57);
   EXPECT_EQ(best[2], 0.008);

@@ -41,7 +41,7 @@ double noiseCriterion(double length, double staticPressure, double width) {
          (4.566 * std::log(width) + 11.654);
 }
 
-void predictPerformance(double length, double staticPressure, double width) {
+void computePerformance(double length, double staticPressure, double width) {
   ProductSpec& spec = productSpec;
   for (const FlowCoefficientRow& row : kFlowCoefficientTable) {
     if (width == row.width) {
@@ -51,6 +51,11 @@ void predictPerformance(double length, double staticPressure, double width) {
   }
   spec.capacityCfm = grilleCapacity(length, width, spec.flowCoefficient);
   spec.predictedNC = noiseCriterion(length, staticPressure, width);
+}
+
+void predictPerformance(double length, double staticPressure, double width) {
+  computePerformance(length, staticPressure, width);
+  const ProductSpec& spec = productSpec;
   // Under "Vel" stands the designer's required air supply, not a computed velocity.
   std::printf(" Vel %6.2f NC %f\n", spec.requiredCfm, spec.predictedNC);
 }

@@ -15,7 +15,11 @@ double grilleCapacity(double length, double width, double flowCoefficient);
 double noiseCriterion(double length, double staticPressure, double width);
 
 // Sets productSpec.flowCoefficient (only for a tabulated width), capacityCfm and
-// predictedNC, and prints " Vel %6.2f NC %f\n" with requiredCfm and predictedNC.
+// predictedNC. The console judges the best design with it, silently.
+void computePerformance(double length, double staticPressure, double width);
+
+// computePerformance, then prints " Vel %6.2f NC %f\n" with requiredCfm and
+// predictedNC: the pricing of a candidate shows its figures.
 void predictPerformance(double length, double staticPressure, double width);
 
 }  // namespace designopt
