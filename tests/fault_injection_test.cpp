@@ -23,7 +23,8 @@ const char kStandardHeader[] =
     "The initial seed is 0\n";
 
 const char kIterationOneHeading[] = "\n\n ======== Design  Iteration 1 =========== \n\n";
-const char kRetryPrompt[] = " Press 'Enter' to read ProIn.dat again\n";
+const char kRetryPrompt[] = " Press 'Enter' to price the design again\n";
+const char kInputEnded[] = "\n Console input has ended.\n";
 
 bool endsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -78,9 +79,11 @@ TEST_F(FaultInjectionTest, FailingTallowinIsReportedAndTheDesignFinishes) {
   }
 }
 
-// No cost where it should stand: the designer is asked to get it written and press
-// Enter, as often as he presses it; the end of the console input ends the run.
-TEST_F(FaultInjectionTest, NoCostInProInEndsTheRunAtEndOfInput) {
+// No cost where it should stand, with the cost of an earlier pricing (42) still in
+// "ProIn.dat": the old cost is never taken. The designer is asked to have the design
+// priced again, as often as he presses Enter; the end of the console input ends the
+// run with its message, and the log keeps what was written.
+TEST_F(FaultInjectionTest, NoCostFromThePricingIsPricedAgainNeverTakenFromBefore) {
   struct Case {
     const char* tallowin;  // the fake launcher's script
     const char* message;   // the cost file's message
@@ -91,7 +94,9 @@ TEST_F(FaultInjectionTest, NoCostInProInEndsTheRunAtEndOfInput) {
   const Case cases[] = {
       {"exit 0\n", notFound, ""},
       {"exit 4\n", notFound, "Warning: Tallowin.exe ended with status 4\n"},
-      {nullptr, notFound, "Warning: Tallowin.exe ended with status 127\n"},  // no launcher
+      {nullptr, notFound,  // no launcher on the PATH
+       "Warning: Tallowin.exe was not found; put the folder that holds the launchers on the "
+       "PATH\n"},
       {": > ProIn.dat\n", noCost, ""},
       {"printf '\\001\\377\\000\\033garbage\\n\\376\\n' > ProIn.dat\n", noCost, ""},
       {"printf 'Cost of the design\\n' > ProIn.dat\n", noCost, ""},
@@ -99,18 +104,22 @@ TEST_F(FaultInjectionTest, NoCostInProInEndsTheRunAtEndOfInput) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.tallowin == nullptr ? "no Tallowin" : c.tallowin);
-    std::filesystem::remove(directory_ + "/ProIn.dat");
+    std::ofstream(directory_ + "/ProIn.dat", std::ios::binary) << "Cost of the design\n42\n";
     std::filesystem::remove(directory_ + "/fakebin/Tallowin.exe");
     std::ofstream(directory_ + "/" + todaysLogName(), std::ios::binary) << kEarlierLog;
     if (c.tallowin != nullptr) writeLauncher("Tallowin.exe", c.tallowin);
 
-    // The initial cost's two characters and the candidate's Enter, then two retries.
+    // The initial cost's two characters and the candidate's Enter, then one retry
+    // (its prompt and its confirmation); end of input at the second retry prompt.
     const SessionResult r = run(standardAnswers() + "\n\n" + "\n\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(endsWith(r.out, std::string(c.message) + kRetryPrompt)) << r.out;
-    EXPECT_EQ(countOf(r.out, std::string(c.message) + kRetryPrompt), 3);
-    EXPECT_EQ(countOf(r.out, " Please Wait While Excel Cost is Running....\n"), 1);
-    EXPECT_NE(r.err.find(c.warning), std::string::npos) << r.err;
+    EXPECT_EQ(countOf(r.out, std::string(c.message) + kRetryPrompt), 2);
+    EXPECT_EQ(countOf(r.out, " Please Wait While Excel Cost is Running....\n"), 2);
+    if (c.warning[0] != '\0') {
+      EXPECT_EQ(countOf(r.err, c.warning), 2) << r.err;
+    }
+    EXPECT_TRUE(endsWith(r.err, kInputEnded)) << r.err;
     expectLogKeptUpToTheFirstPricing();
   }
 }
@@ -136,6 +145,7 @@ TEST_F(FaultInjectionTest, BuiltLaunchersWithoutTheirCostSheets) {
   EXPECT_NE(r.err.find("Warning: Tallowin.exe ended with status 1\n"), std::string::npos);
   EXPECT_FALSE(fileExists("ProIn.dat"));
   EXPECT_TRUE(endsWith(r.out, std::string("Data file ProIn.dat not found !\n") + kRetryPrompt));
+  EXPECT_TRUE(endsWith(r.err, kInputEnded)) << r.err;
   expectLogKeptUpToTheFirstPricing();
 }
 
@@ -169,22 +179,24 @@ TEST_F(FaultInjectionTest, FilesThatCannotBeWritten) {
   }
 }
 
-// Answers that give bounds that are no numbers, or a lower bound above its upper one:
-// the driver refuses the problem before anything is priced, and the run log of the day
-// keeps its content.
-TEST_F(FaultInjectionTest, AnswersThatMakeAnUnusableProblem) {
+// Answers that cannot be a design (not finite, or a width, tolerance, air supply,
+// static pressure or thickness of 0 or less) are asked for again, so no unusable
+// problem is ever written: at end of input the run ends at the prompt, with nothing
+// priced and the run log of the day untouched.
+TEST_F(FaultInjectionTest, AnswersThatCannotBeADesignNeverReachTheProblem) {
   const char* const answers[] = {
-      "48\n2\nnan\n30\n100\n0.1\n1\n1\n",     // tolerance NaN
-      "48\n2\n1e39\n30\n100\n0.1\n1\n1\n",    // tolerance beyond single precision: inf
-      "48\n2\n-0.005\n30\n100\n0.1\n1\n1\n",  // negative tolerance: lower above upper
+      "48\n2\nnan\n",               // tolerance NaN
+      "48\n2\n1e39\n",              // tolerance beyond single precision: inf
+      "48\n2\n-0.005\n",            // negative tolerance
       "48\n2\n0.005\n30\n100\n0.1\n1\n2\nnan\n",  // room temperature NaN
+      "48\n2\n0.005\n30\n100\n0.1\n2\n0\n",      // thickness 0
   };
   for (const char* input : answers) {
     SCOPED_TRACE(input);
     const SessionResult r = run(input);
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(endsWith(r.out, ": Error: reading input.dat has error!\n")) << r.out;
-    EXPECT_EQ(r.out.find("Design Iteration"), std::string::npos);
+    EXPECT_EQ(r.err, kInputEnded);
+    EXPECT_FALSE(fileExists("input.dat"));
     EXPECT_FALSE(fileExists("tallowin-calls.txt"));
     EXPECT_EQ(readFile(todaysLogName()), kEarlierLog);
   }

@@ -18,7 +18,7 @@ const char* vectorFailureMessage() {
 }  // namespace
 
 void numericFatal(const char* text) {
-  std::fprintf(stderr, "Numerical Recipes run-time error...\n");
+  std::fprintf(stderr, "Numeric run-time error...\n");
   std::fprintf(stderr, "%s\n", text);
   std::fprintf(stderr, "...now exiting to system...\n");
   std::exit(1);

@@ -42,7 +42,7 @@ TEST(OneBasedMatrix, ZeroRowsOrColumnsAllocateAndRelease) {
 TEST(NumericFatalDeathTest, WritesThreeLinesOnStandardErrorAndExitsWithOne) {
   EXPECT_EXIT(numericFatal("no convergence in 30 svdcmp iterations"),
               ::testing::ExitedWithCode(1),
-              "^Numerical Recipes run-time error\\.\\.\\.\nno convergence in 30 svdcmp "
+              "^Numeric run-time error\\.\\.\\.\nno convergence in 30 svdcmp "
               "iterations\n\\.\\.\\.now exiting to system\\.\\.\\.\n$");
 }
 

@@ -185,7 +185,7 @@ TEST(SvdBackSolve, LeastSquaresOnOverdeterminedSystem) {
 TEST(SvdcmpDeathTest, EntryThatIsNotANumberNeverConverges) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   EXPECT_EXIT(decompose(2, 2, {1, 2, nan, 4}), ::testing::ExitedWithCode(1),
-              "^Numerical Recipes run-time error\\.\\.\\.\nno convergence in 30 svdcmp "
+              "^Numeric run-time error\\.\\.\\.\nno convergence in 30 svdcmp "
               "iterations\n\\.\\.\\.now exiting to system\\.\\.\\.\n$");
 }
 
