@@ -173,7 +173,7 @@ std::string costHistoryChart(const DesignRecord& d, const std::vector<VariableIn
     // last improvement: the line starts there.
     const double from = x(std::clamp(d.evaluationsToOptimum, 1, std::max(count, 1)));
     svg.line(from, y(d.bestCost), area.right(), y(d.bestCost), palette::kBlack, 2.0);
-    svg.text(area.right() - 4, y(d.bestCost) - 6, "best feasible cost " + money(d.bestCost),
+    svg.text(area.right() - 16, y(d.bestCost) - 10, "best feasible cost " + money(d.bestCost),
              "end", 11, "bold");
   }
   for (const PricedPoint& p : d.priced) {
