@@ -500,9 +500,13 @@ std::string reportPage(const RunLogRecord& record, const std::string& logName) {
     const std::string surface = fittedSurfaceChart(d, vars, surfaceNote);
     page += "<div class=\"charts\">\n";
     page += figure(costHistoryChart(d, vars),
-                   "How did the cost go, evaluation by evaluation? Every priced point in pricing "
-                   "order, iterations shaded; the black line is the best feasible cost from the "
-                   "evaluation where it was reached (the log records the best design only at the end).",
+                   std::string("How did the cost go, evaluation by evaluation? Every priced point in "
+                               "pricing order, iterations shaded; ") +
+                       (d.closed && d.feasibleFound
+                            ? "the black line is the best feasible cost from the evaluation where it "
+                              "was reached (the log records the best design only at the end)."
+                            : d.closed ? "no feasible design was found, so no point is marked best."
+                                       : "the run was interrupted before its best design was recorded."),
                    true);
     page += figure(designSpaceChart(d, vars),
                    "Where did the cuts take the design space? For each variable, the frame of every "
