@@ -21,7 +21,7 @@ cmake -S . -B "$build" \
 # program is still to come.
 available=$(cmake --build "$build" --target help)
 targets=()
-for target in Prevada Quorvel Tallowin designopt; do
+for target in Prevada Quorvel Tallowin designopt designopt-report; do
   if grep -Eq "^\.\.\. ${target}( |$)" <<<"$available"; then
     targets+=("$target")
   fi
