@@ -1,6 +1,6 @@
 // The built-in cost workbook's macro "Main": reading "outexcel.dat", pricing the
 // design and handing the cost back.
-#include "launchers/design_pricing.h"
+#include "costworkbook/design_pricing.h"
 
 #include <cerrno>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "launchers/workbook_text.h"
+#include "costworkbook/workbook_text.h"
 
 namespace designopt {
 
