@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "launchers/cost_sheet.h"
-#include "launchers/design_pricing.h"
+#include "costworkbook/cost_sheet.h"
+#include "costworkbook/design_pricing.h"
 
 namespace {
 

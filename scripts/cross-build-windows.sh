@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows programs with MinGW-w64: the launchers Prevada.exe,
-# Quorvel.exe and Tallowin.exe (Excel automation) and, when the project has it,
-# designopt.exe. Tests and benchmarks are not built for Windows.
-# Usage: scripts/cross-build-windows.sh        (output in build-windows/bin)
+# Cross-builds the Windows programs with MinGW-w64, warnings as errors: designopt.exe
+# and the launchers Prevada.exe, Quorvel.exe and Tallowin.exe over the chosen cost
+# workbook. Tests and benchmarks are not built for Windows.
+# Usage: scripts/cross-build-windows.sh            Excel automation, in build-windows/bin
+#        scripts/cross-build-windows.sh BUILTIN    built-in cost workbook (cost sheets beside
+#                                                  the launchers), in build-windows-builtin/bin
 # Needs: apt-get install -y g++-mingw-w64-x86-64
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build-windows
+workbook=${1:-EXCEL}
+case "$workbook" in
+  EXCEL) build=build-windows ;;
+  BUILTIN) build=build-windows-builtin ;;
+  *) echo "usage: $0 [EXCEL|BUILTIN]" >&2; exit 2 ;;
+esac
 
 if [[ ! -x /usr/bin/x86_64-w64-mingw32-g++-posix ]]; then
   echo "MinGW-w64 is missing: apt-get install -y g++-mingw-w64-x86-64" >&2
@@ -15,23 +22,8 @@ fi
 
 cmake -S . -B "$build" \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release
-
-# Build only the targets the project defines, so the script works while a
-# program is still to come.
-available=$(cmake --build "$build" --target help)
-targets=()
-for target in Prevada Quorvel Tallowin designopt designopt-report; do
-  if grep -Eq "^\.\.\. ${target}( |$)" <<<"$available"; then
-    targets+=("$target")
-  fi
-done
-for launcher in Prevada Quorvel Tallowin; do
-  if [[ ! " ${targets[*]} " == *" $launcher "* ]]; then
-    echo "The launcher target $launcher is missing" >&2
-    exit 1
-  fi
-done
-
-cmake --build "$build" --target "${targets[@]}" -j 2
-echo "Built for Windows: ${targets[*]} (in $build/bin and $build)"
+  -DCMAKE_BUILD_TYPE=Release \
+  -DDESIGNOPT_WARNINGS_AS_ERRORS=ON \
+  -DDESIGNOPT_COST_WORKBOOK="$workbook"
+cmake --build "$build" -j 2
+echo "Built for Windows ($workbook cost workbook) in $build/bin"

@@ -5,6 +5,10 @@
 // in the optimiser shows up here; changes that only make the program faster must keep
 // every byte.
 //
+// Each session directory holds its console input, "answers.txt", and the name of the
+// fake cost its Tallowin computes, "fake-cost.txt" ("convex" or "concave"), so that
+// scripts/wine-compare.sh can run the same sessions with the Windows build.
+//
 // The date of the run is the one thing that differs between runs: it is taken from
 // the first line of "input.dat" (where designopt wrote it), the run log is looked up
 // under the name built from it, and every occurrence of it is replaced by "<date>".
@@ -44,9 +48,14 @@ std::string replaceAll(std::string text, const std::string& what, const std::str
 
 class GoldenSessionTest : public ProgramSessionTest {
  protected:
-  // Runs the session and compares (or, with DESIGNOPT_UPDATE_GOLDEN set, records) its
-  // five transcripts.
-  void checkSession(const std::string& session, const std::string& answers) {
+  // Runs the session on its answers and fake cost and compares (or, with
+  // DESIGNOPT_UPDATE_GOLDEN set, records) its five transcripts.
+  void checkSession(const std::string& session) {
+    const std::string cost = readText(goldenPath(session, "fake-cost.txt"));
+    ASSERT_TRUE(cost == "convex\n" || cost == "concave\n") << session << ": " << cost;
+    useCostFormula(cost == "convex\n" ? kConvexCost : kConcaveCost);
+    const std::string answers = readText(goldenPath(session, "answers.txt"));
+    ASSERT_FALSE(answers.empty()) << session;
     const SessionResult r = run(answers);
     ASSERT_EQ(r.status, 0) << r.err;
 
@@ -85,37 +94,24 @@ class GoldenSessionTest : public ProgramSessionTest {
 };
 
 // The demo's answers (two iterations with a cut each, the point augmentation between
-// them, a satisfied designer) on the convex fake cost.
-TEST_F(GoldenSessionTest, DemoAnswersOnTheConvexCost) {
-  checkSession("demo-convex", readText(DESIGNOPT_SOURCE_DIR "/examples/demo-answers.txt"));
-}
+// them, a satisfied designer) on the convex fake cost; "answers.txt" is a link to
+// examples/demo-answers.txt.
+TEST_F(GoldenSessionTest, DemoAnswersOnTheConvexCost) { checkSession("demo-convex"); }
 
 // Two designs in one run on the concave fake cost, appending to one run log: the
 // first goes through the suspicious-concave prompts and a typed cutting level, the
 // second (another grille, own thickness and room temperature) through points added
 // both to break the concave and to help cutting, two cuts in one cycle and a second
-// iteration with the point augmentation.
-TEST_F(GoldenSessionTest, TwoDesignsOnTheConcaveCost) {
-  useCostFormula(kConcaveCost);
-  const std::string first = standardAnswers() + std::string(11, '\n') +
-                            "1\n0\n"        // cut at the lowest value, stop cutting
-                            "\n\n\n\n"      // return at the terminate prompt; confirmations
-                            "0\n1e9\n0\n"   // typed level above the model, stop cutting
-                            "y\n0\n"        // more points, then terminate
-                            "\ny\n";        // confirmation, happy
-  const std::string second = "30\n3\n0.004\n35\n150\n0.2\n2\n0.1\n2\n68\n" +
-                             std::string(11, '\n') +
-                             "0\n-1e9\n0\n"    // a level below the model: nothing moves
-                             "y\n"              // more points to help cutting
-                             "\n\n\n\n"          // return at the terminate prompt; confirmations
-                             "2\n\n1\n0\n"      // cut, cut again, stop cutting
-                             "0\n"              // terminate; the line end confirms the optimum
-                             "\n\n"              // not happy yet
-                             "\n"              // iteration 2's one new point
-                             "1\n0\n0\n"        // cut at the lowest value, stop cutting, terminate
-                             "\ny\n";           // happy
-  checkSession("two-designs-concave", first + "yes\n" + second + "n\n");
-}
+// iteration with the point augmentation. The answers, after each design's prompts and
+// eleven pricing confirmations:
+//   first:  "1" "0" cut at the lowest value, stop cutting; four returns (terminate prompt,
+//           confirmations); "0" "1e9" "0" a typed level above the model, stop cutting;
+//           "y" "0" more points, then terminate; a confirmation, "y" happy; "yes" another
+//   second: "0" "-1e9" "0" a level below the model, nothing moves; "y" more points; four
+//           returns; "2", return, "1", "0" cut, cut again, stop cutting; "0" terminate;
+//           two returns (not happy yet); iteration 2's one new point; "1" "0" "0" cut at
+//           the lowest value, stop cutting, terminate; a confirmation, "y" happy; "n"
+TEST_F(GoldenSessionTest, TwoDesignsOnTheConcaveCost) { checkSession("two-designs-concave"); }
 
 }  // namespace
 }  // namespace designopt_tests

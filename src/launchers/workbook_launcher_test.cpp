@@ -10,9 +10,9 @@
 #include <fstream>
 #include <string>
 
-#include "launchers/cost_sheet.h"
-#include "launchers/design_pricing.h"
-#include "launchers/exchange_fixture.h"
+#include "costworkbook/cost_sheet.h"
+#include "costworkbook/design_pricing.h"
+#include "costworkbook/exchange_fixture.h"
 
 namespace designopt {
 namespace {

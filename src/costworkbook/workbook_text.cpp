@@ -1,5 +1,5 @@
 // Line and number reading for the built-in cost workbook's text files.
-#include "launchers/workbook_text.h"
+#include "costworkbook/workbook_text.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,11 +1,11 @@
 // Reading the cost sheets of the built-in cost workbook.
-#include "launchers/cost_sheet.h"
+#include "costworkbook/cost_sheet.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "launchers/workbook_text.h"
+#include "costworkbook/workbook_text.h"
 
 namespace designopt {
 

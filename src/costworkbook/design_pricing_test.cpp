@@ -1,4 +1,4 @@
-#include "launchers/design_pricing.h"
+#include "costworkbook/design_pricing.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "launchers/exchange_fixture.h"
+#include "costworkbook/exchange_fixture.h"
 
 namespace designopt {
 namespace {

@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <string>
 
-#include "launchers/cost_sheet.h"
+#include "costworkbook/cost_sheet.h"
 
 namespace designopt {
 

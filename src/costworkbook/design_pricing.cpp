@@ -1,6 +1,6 @@
 // The built-in cost workbook's macro "Main": reading "outexcel.dat", pricing the
 // design and handing the cost back.
-#include "launchers/design_pricing.h"
+#include "costworkbook/design_pricing.h"
 
 #include <cerrno>
 #include <cmath>
@@ -8,11 +8,35 @@
 #include <cstdio>
 #include <cstring>
 
-#include "launchers/workbook_text.h"
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
+#include "costworkbook/workbook_text.h"
 
 namespace designopt {
 
 namespace {
+
+// Puts the completed temporary file in the place of `path` in one step. On Windows a
+// plain rename refuses to replace a file that exists, and the cost file exists after
+// the first pricing, so the replacing move is asked for explicitly.
+bool replaceFile(const std::string& temporary, const std::string& path, std::string& problem) {
+#if defined(_WIN32)
+  if (MoveFileExA(temporary.c_str(), path.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    problem = path + ": cannot be replaced (system error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+#else
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    problem = path + ": " + std::strerror(errno);
+    return false;
+  }
+#endif
+  return true;
+}
 
 // The ten value keys of "outexcel.dat", exactly as designopt writes them.
 enum class ValueKind { Count, Length, Tolerance };
@@ -207,8 +231,7 @@ bool writeCostFile(const std::string& path, const Bill& bill, std::string& probl
     problem = temporary + ": cannot be written";
     return false;
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    problem = path + ": " + std::strerror(errno);
+  if (!replaceFile(temporary, path, problem)) {
     std::remove(temporary.c_str());
     return false;
   }

@@ -1,4 +1,4 @@
-#include "launchers/cost_sheet.h"
+#include "costworkbook/cost_sheet.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# Runs the Windows build of designopt under Wine and compares it with the Linux build:
+#   1. each golden session (tests/golden/<session>: answers.txt, fake-cost.txt) with
+#      Windows fake launchers (tests/wine/fake_launcher.cpp), against the recorded
+#      transcripts: standard output and error, run log, outexcel.dat, input.dat;
+#   2. the demo's answers (examples/demo-answers.txt, the golden session demo-convex)
+#      with the launchers over the built-in cost workbook, Windows against Linux: the
+#      exit status, both streams and every file the session leaves in its working
+#      directory;
+#   3. the other golden sessions' answers the same way, reported but not failing: the
+#      C libraries' mathematical functions (log, pow, exp, tan) differ in the last bit
+#      for some arguments, and the constraint penalty's weight of 1e8 makes that show in
+#      the last printed digits of the constrained search's fOpt on the standard error
+#      stream of these sessions.
+# The Windows side is compared after turning CR LF into LF, and the date of the run
+# (the first line of input.dat) is replaced by "<date>" on both sides; the run log is
+# compared whatever its dated name. Any other difference fails the script and is
+# shown with diff.
+#
+# Usage: scripts/wine-compare.sh
+# Needs: Wine (apt-get install -y wine64) and MinGW-w64 (g++-mingw-w64-x86-64). Runs
+# without a display, each session under a timeout. Work and the Wine prefix are kept
+# in build-wine/ (the prefix is made once and reused).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+if [[ ! -x "$wine" ]]; then
+  echo "Wine is missing: apt-get install -y wine64" >&2
+  exit 1
+fi
+session_timeout=300
+
+# The builds: Linux designopt and launchers in build/, Windows ones over the built-in
+# cost workbook in build-windows-builtin/, the Windows fake launchers in build-wine/.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDESIGNOPT_WARNINGS_AS_ERRORS=ON >/dev/null
+cmake --build build --target designopt Prevada Quorvel Tallowin -j 2 >/dev/null
+bash scripts/cross-build-windows.sh BUILTIN >/dev/null
+work="$root/build-wine"
+mkdir -p "$work/fakebin"
+x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -ffp-contract=off -Wall -Wextra -Werror -static \
+  -o "$work/fakebin/Tallowin.exe" tests/wine/fake_launcher.cpp
+cp "$work/fakebin/Tallowin.exe" "$work/fakebin/Prevada.exe"
+cp "$work/fakebin/Tallowin.exe" "$work/fakebin/Quorvel.exe"
+
+# Wine without a display, quiet, in its own prefix; no Mono or Gecko installers.
+unset DISPLAY WAYLAND_DISPLAY
+export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+  echo "== making the Wine prefix $WINEPREFIX (once)"
+  timeout 300 "$wine" wineboot --init >/dev/null 2>&1
+  "$wineserver" -w
+fi
+
+# The Windows path of a Linux directory (Wine's drive Z: is the root).
+windows_path() { echo "Z:${1//\//\\}"; }
+
+# run_session SIDE LAUNCHERS ANSWERS DIRECTORY: runs designopt (linux or windows) in a
+# fresh DIRECTORY with the launchers' directory first on the PATH.
+run_session() {
+  local side=$1 launchers=$2 answers=$3 directory=$4 status=0
+  rm -rf "$directory"
+  mkdir -p "$directory"
+  cp "$answers" "$directory/stdin.txt"
+  if [[ $side == linux ]]; then
+    (cd "$directory" && PATH="$launchers:$PATH" timeout "$session_timeout" \
+      "$root/build/bin/designopt" <stdin.txt >stdout.txt 2>stderr.txt) || status=$?
+  else
+    (cd "$directory" && WINEPATH="$(windows_path "$launchers")" timeout "$session_timeout" \
+      "$wine" "$root/build-windows-builtin/bin/designopt.exe" <stdin.txt >stdout.txt \
+      2>stderr.txt) || status=$?
+  fi
+  echo "$status" >"$directory/status.txt"
+  rm "$directory/stdin.txt"
+}
+
+# normalise DIRECTORY OUT: copies the session's files into OUT with CR LF made LF, the
+# run date made "<date>" and the run log named run-log.txt.
+normalise() {
+  local directory=$1 out=$2 date file name
+  rm -rf "$out"
+  mkdir -p "$out"
+  date=$(head -n 1 "$directory/input.dat" 2>/dev/null | tr -d '\r' || true)
+  for file in "$directory"/*; do
+    name=$(basename "$file")
+    [[ -n $date && $name == "log$(tr -d ' ' <<<"$date").dat" ]] && name=run-log.txt
+    DATE="$date" perl -0777 -pe 's/\r\n/\n/g; s/\Q$ENV{DATE}\E/<date>/g if length $ENV{DATE}' \
+      "$file" >"$out/$name"
+  done
+}
+
+failures=0
+compare() {  # compare WHAT EXPECTED ACTUAL [informational]
+  if diff -r "$2" "$3" >"$work/diff.txt"; then
+    echo "same: $1"
+    return
+  fi
+  if [[ ${4:-} == informational ]]; then
+    echo "different (reported, not failing): $1"
+  else
+    echo "DIFFERENT: $1"
+    failures=$((failures + 1))
+  fi
+  head -n 60 "$work/diff.txt"
+}
+
+for golden in tests/golden/*/; do
+  session=$(basename "$golden")
+  cost=$(cat "$golden/fake-cost.txt")
+
+  # The golden session with the Windows fake launchers, against the transcripts.
+  DESIGNOPT_FAKE_COST=$cost run_session windows "$work/fakebin" "$golden/answers.txt" \
+    "$work/runs/$session-fake-windows"
+  normalise "$work/runs/$session-fake-windows" "$work/normalised/$session-fake-windows"
+  expected="$work/normalised/$session-golden"
+  rm -rf "$expected"
+  mkdir -p "$expected"
+  echo 0 >"$expected/status.txt"
+  for transcript in stdout.txt stderr.txt run-log.txt outexcel.dat input.dat; do
+    cp "$golden/$transcript" "$expected/$transcript"
+  done
+  actual="$work/normalised/$session-fake-windows-transcripts"
+  rm -rf "$actual"
+  mkdir -p "$actual"
+  for transcript in status.txt stdout.txt stderr.txt run-log.txt outexcel.dat input.dat; do
+    cp "$work/normalised/$session-fake-windows/$transcript" "$actual/" 2>/dev/null || true
+  done
+  compare "$session, fake launchers: Windows against the golden transcripts" "$expected" "$actual"
+
+  # The same answers with the built-in cost workbook, Windows against Linux.
+  run_session linux "$root/build/bin" "$golden/answers.txt" "$work/runs/$session-builtin-linux"
+  run_session windows "$root/build-windows-builtin/bin" "$golden/answers.txt" \
+    "$work/runs/$session-builtin-windows"
+  normalise "$work/runs/$session-builtin-linux" "$work/normalised/$session-builtin-linux"
+  normalise "$work/runs/$session-builtin-windows" "$work/normalised/$session-builtin-windows"
+  strictness=strict
+  [[ $session == demo-convex ]] || strictness=informational
+  compare "$session answers, built-in cost workbook: Windows against Linux" \
+    "$work/normalised/$session-builtin-linux" "$work/normalised/$session-builtin-windows" \
+    "$strictness"
+done
+"$wineserver" -w
+
+if ((failures)); then
+  echo "Wine comparison: $failures difference(s); the runs are in $work/runs" >&2
+  exit 1
+fi
+echo "Wine comparison: the Windows build matches the Linux build (CR LF read as LF)"

@@ -1,0 +1,113 @@
+// The launchers' load sequence over a recording back end: the calls each launcher
+// makes, in order, and what is released when any step fails.
+#include "launchers/launcher_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace designopt {
+namespace {
+
+// Records every call as one line and fails the call whose line starts with `failing`.
+class RecordingBackEnd : public WorkbookBackEnd {
+ public:
+  explicit RecordingBackEnd(std::string failing = std::string()) : failing_(std::move(failing)) {}
+
+  bool startApplication() override { return step("start application"); }
+  bool setVisible(bool visible) override { return step(std::string("Visible ") + text(visible)); }
+  bool openWorkbook(const char* path) override { return step(std::string("open ") + path); }
+  bool takeSheet(const char* name) override { return step(std::string("sheet ") + name); }
+  bool runMacro(const char* name) override { return step(std::string("run ") + name); }
+  bool closeWorkbookUnsaved() override { return step("close unsaved"); }
+  bool setUserControl(bool userControl) override {
+    return step(std::string("UserControl ") + text(userControl));
+  }
+  void releaseSheet() override { calls.push_back("release sheet"); }
+  void releaseWorkbook() override { calls.push_back("release workbook"); }
+  void releaseApplication() override { calls.push_back("release application"); }
+
+  std::vector<std::string> calls;
+
+ private:
+  static const char* text(bool value) { return value ? "True" : "False"; }
+  bool step(const std::string& call) {
+    calls.push_back(call);
+    return failing_.empty() || call.rfind(failing_, 0) != 0;
+  }
+  std::string failing_;
+};
+
+const std::string kOpenCurrent = std::string("open ") + kCurrentWorkbookPath;
+const std::string kOpenEarlier = std::string("open ") + kEarlierWorkbookPath;
+
+TEST(LauncherSequence, EachLauncherRunsItsStepsInOrderAndReleasesSheetWorkbookApplication) {
+  const struct {
+    const char* launcher;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {"Prevada",
+       {"start application", "Visible True", kOpenEarlier, "sheet ProData", "run Main",
+        "UserControl True", "release sheet", "release workbook", "release application"}},
+      {"Quorvel",
+       {"start application", "Visible True", kOpenCurrent, "sheet ProData", "run Main",
+        "UserControl True", "release sheet", "release workbook", "release application"}},
+      {"Tallowin",
+       {"start application", "Visible True", kOpenCurrent, "sheet ProData", "run Main",
+        "close unsaved", "UserControl False", "release sheet", "release workbook",
+        "release application"}},
+  };
+  for (const auto& c : cases) {
+    const LauncherSettings* launcher = findLauncher(c.launcher);
+    ASSERT_NE(launcher, nullptr) << c.launcher;
+    RecordingBackEnd backEnd;
+    EXPECT_TRUE(runLauncherSequence(*launcher, backEnd)) << c.launcher;
+    EXPECT_EQ(backEnd.calls, c.calls) << c.launcher;
+  }
+  EXPECT_EQ(findLauncher("Excel"), nullptr);
+}
+
+// A failing step skips the later ones; the references obtained so far are released,
+// sheet before workbook before application, and nothing else.
+TEST(LauncherSequence, AFailingStepReleasesWhatWasObtained) {
+  const std::vector<std::string> kTallowinSteps = {"start application", "Visible True",
+                                                   kOpenCurrent,        "sheet ProData",
+                                                   "run Main",          "close unsaved",
+                                                   "UserControl False"};
+  const struct {
+    const char* launcher;
+    const char* failing;
+    std::size_t stepsMade;  // the failing step included
+    std::vector<std::string> released;
+  } cases[] = {
+      {"Tallowin", "start application", 1, {}},
+      {"Tallowin", "Visible", 2, {"release application"}},
+      {"Tallowin", "open", 3, {"release application"}},
+      {"Tallowin", "sheet", 4, {"release workbook", "release application"}},
+      {"Tallowin", "run", 5, {"release sheet", "release workbook", "release application"}},
+      {"Tallowin", "close", 6, {"release sheet", "release workbook", "release application"}},
+      {"Tallowin", "UserControl", 7, {"release sheet", "release workbook", "release application"}},
+      {"Quorvel", "run", 5, {"release sheet", "release workbook", "release application"}},
+      {"Prevada", "UserControl", 6, {"release sheet", "release workbook", "release application"}},
+  };
+  for (const auto& c : cases) {
+    RecordingBackEnd backEnd(c.failing);
+    EXPECT_FALSE(runLauncherSequence(*findLauncher(c.launcher), backEnd)) << c.failing;
+
+    RecordingBackEnd unfailing;
+    runLauncherSequence(*findLauncher(c.launcher), unfailing);
+    std::vector<std::string> expected(unfailing.calls.begin(),
+                                      unfailing.calls.begin() + static_cast<long>(c.stepsMade));
+    expected.insert(expected.end(), c.released.begin(), c.released.end());
+    EXPECT_EQ(backEnd.calls, expected) << c.launcher << " failing at " << c.failing;
+  }
+  // The table covers every step of the launcher that makes the most.
+  RecordingBackEnd tallowin;
+  runLauncherSequence(*findLauncher("Tallowin"), tallowin);
+  EXPECT_EQ(std::vector<std::string>(tallowin.calls.begin(), tallowin.calls.begin() + 7),
+            kTallowinSteps);
+}
+
+}  // namespace
+}  // namespace designopt
