@@ -6,8 +6,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <utility>
+#include <vector>
 
+#include "anneal/deviate_table.h"
 #include "numeric/one_based.h"
 #include "sampling/random_generators.h"
 
@@ -21,6 +24,74 @@ constexpr double kSettleGainThreshold = 0.1;  // relative gain that resets the s
 constexpr int kSettleStallLimit = 9;          // settling ends when the stall count exceeds it
 
 Annealer annealer;
+
+// The engine's deviates. A search reads them from the table of its seed and
+// half-angle, one after the other from the reseeding on; the tables live for the whole
+// process and grow as far as searches reach. On every return from the engine r250 is
+// put where the same draws made directly would have left it, so a caller sees the
+// generator as if every draw had been made. When r250 is found elsewhere on entering
+// the engine (someone drew or reseeded in between), the search draws directly from
+// r250 and takes every tangent itself until the next SAInit.
+struct DeviateSource {
+  DeviateTable* table = nullptr;      // null: drawing directly from r250
+  std::size_t blockIndex = 0;         // the table block that start..end holds
+  const DeviateTable::Entry* start = nullptr;
+  const DeviateTable::Entry* next = nullptr;  // the entry of the next draw
+  const DeviateTable::Entry* end = nullptr;
+  R250State left{};                   // r250 as the engine last left it
+};
+
+DeviateSource deviates;
+std::vector<std::unique_ptr<DeviateTable>> deviateTables;  // one per seed and half-angle
+bool deviateTablesEnabled = true;
+double jumpHalfAngle = Annealer().halfAngle;
+
+DeviateTable* deviateTableFor(std::int32_t seed, double halfAngle) {
+  for (const auto& table : deviateTables) {
+    if (table->seed() == seed && table->halfAngle() == halfAngle) return table.get();
+  }
+  deviateTables.push_back(std::make_unique<DeviateTable>(seed, halfAngle));
+  return deviateTables.back().get();
+}
+
+std::size_t drawsSinceReseed() {
+  if (deviates.start == nullptr) return 0;
+  return deviates.blockIndex * DeviateTable::kBlockEntries +
+         static_cast<std::size_t>(deviates.next - deviates.start);
+}
+
+// The next entry of the table; moves to the following block at the end of one.
+const DeviateTable::Entry& nextEntry() {
+  if (deviates.next == deviates.end) {
+    if (deviates.start != nullptr) ++deviates.blockIndex;
+    deviates.start = deviates.table->block(deviates.blockIndex);
+    deviates.next = deviates.start;
+    deviates.end = deviates.start + DeviateTable::kBlockEntries;
+  }
+  return *deviates.next++;
+}
+
+double nextUniform() {
+  if (deviates.table == nullptr) return r250Uniform();
+  return nextEntry().uniform;
+}
+
+// Opens the table of the seeding just made; r250 is in its freshly seeded state.
+void openDeviates(std::int32_t seed, double halfAngle) {
+  deviates = DeviateSource();
+  if (deviateTablesEnabled) deviates.table = deviateTableFor(seed, halfAngle);
+  deviates.left = r250State();
+}
+
+void enterEngine() {
+  if (deviates.table != nullptr && !(r250State() == deviates.left)) deviates.table = nullptr;
+}
+
+void leaveEngine() {
+  if (deviates.table == nullptr) return;
+  deviates.table->placeGenerator(drawsSinceReseed());
+  deviates.left = r250State();
+}
 
 void releasePoints() {
   releaseArrayBlock(annealer.current);
@@ -45,10 +116,15 @@ void copyPoint(double* to, const double* from) {
 }
 
 // The tangent jump from x into y at temperature t; x and y may be the same array.
-// One deviate per coordinate, in coordinate order.
+// One deviate per coordinate, in coordinate order. The table's tangent is the value
+// of the expression taken directly below.
 void jump(const double* x, double* y, double t) {
-  const double h = annealer.halfAngle;
   const double rho = annealer.stepScale;
+  if (deviates.table != nullptr) {
+    for (int k = 0; k < annealer.dim; ++k) y[k] = x[k] + t * rho * nextEntry().tangent;
+    return;
+  }
+  const double h = annealer.halfAngle;
   for (int k = 0; k < annealer.dim; ++k) {
     const double u = r250Uniform();
     y[k] = x[k] + t * rho * std::tan(2 * h * u - h);
@@ -78,7 +154,9 @@ int SAInit(CostFunction cost, int dim) {
   annealer = Annealer();
   annealer.cost = cost;
   annealer.dim = dim;
+  annealer.halfAngle = jumpHalfAngle;
   r250Seed(kAnnealerSeed);
+  openDeviates(kAnnealerSeed, annealer.halfAngle);
   if (dim < 1) return 0;
 
   annealer.current = allocatePoint(dim);
@@ -104,7 +182,10 @@ void SASetStart(const double* point) { copyPoint(annealer.current, point); }
 void SAGetCurrent(double* point) { copyPoint(point, annealer.current); }
 void SAGetBest(double* point) { copyPoint(point, annealer.best); }
 
-void SASettle(double temperature, int trials) {
+namespace {
+
+// Settling inside heating and cooling, which enter and leave the engine themselves.
+void settle(double temperature, int trials) {
   int stalls = 0;
   for (int t = 0; t < trials; ++t) {
     jump(annealer.current, annealer.trial, temperature);
@@ -128,7 +209,26 @@ void SASettle(double temperature, int trials) {
   }
 }
 
+}  // namespace
+
+void SASettle(double temperature, int trials) {
+  enterEngine();
+  settle(temperature, trials);
+  leaveEngine();
+}
+
+double annealerUniform() {
+  enterEngine();
+  const double u = nextUniform();
+  leaveEngine();
+  return u;
+}
+
+void setJumpHalfAngleForTesting(double halfAngle) { jumpHalfAngle = halfAngle; }
+void useDeviateTablesForTesting(bool use) { deviateTablesEnabled = use; }
+
 double SAHeat(int iterations) {
+  enterEngine();
   if (iterations < 1) iterations = annealer.defaultIterations;
   double t = annealer.temperature;
   bool havePreviousRise = false;
@@ -143,7 +243,7 @@ double SAHeat(int iterations) {
     t = t + annealer.heatStep;
     // The current point is kicked in place and not evaluated before settling.
     jump(annealer.current, annealer.current, t);
-    SASettle(t, annealer.settleTrials);
+    settle(t, annealer.settleTrials);
     const double energy = annealer.cost(annealer.current);
     change = energy - annealer.currentEnergy;
     recordIfBest(energy);
@@ -151,16 +251,18 @@ double SAHeat(int iterations) {
     if (havePreviousRise && change > annealer.heatStopRatio * previousRise) break;
   }
   annealer.temperature = t;
+  leaveEngine();
   return t;
 }
 
 double SACool(int iterations) {
+  enterEngine();
   if (iterations < 1) iterations = annealer.defaultIterations;
   const double t0 = annealer.temperature;
-  SASettle(t0, 10 * annealer.settleTrials);
+  settle(t0, 10 * annealer.settleTrials);
   for (int i = 0; i < iterations; ++i) {
     const double t = t0 / (1 + i * annealer.coolRate);
-    SASettle(t, annealer.settleTrials);
+    settle(t, annealer.settleTrials);
     jump(annealer.current, annealer.trial, t);
     const double energy = annealer.cost(annealer.trial);
     if (energy <= annealer.currentEnergy) {
@@ -170,11 +272,12 @@ double SACool(int iterations) {
     }
     // A rise: the acceptance deviate follows the jump's deviates; best stays as it is.
     const double p = std::exp(-(energy - annealer.currentEnergy) / (annealer.acceptK * t));
-    if (r250Uniform() < p) acceptTrial(energy);
+    if (nextUniform() < p) acceptTrial(energy);
   }
   const double tLast = t0 / (1 + (iterations - 1) * annealer.coolRate);
-  SASettle(tLast, kFinalSettleTrials);
+  settle(tLast, kFinalSettleTrials);
   annealer.temperature = tLast;
+  leaveEngine();
   return tLast;
 }
 
