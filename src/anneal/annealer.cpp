@@ -33,12 +33,11 @@ Annealer annealer;
 // the engine (someone drew or reseeded in between), the search draws directly from
 // r250 and takes every tangent itself until the next SAInit.
 struct DeviateSource {
-  DeviateTable* table = nullptr;      // null: drawing directly from r250
-  std::size_t blockIndex = 0;         // the table block that start..end holds
-  const DeviateTable::Entry* start = nullptr;
-  const DeviateTable::Entry* next = nullptr;  // the entry of the next draw
-  const DeviateTable::Entry* end = nullptr;
-  R250State left{};                   // r250 as the engine last left it
+  DeviateTable* table = nullptr;  // null: drawing directly from r250
+  std::size_t blockIndex = 0;     // the table block whose arrays are held below
+  std::size_t offset = 0;         // the next draw's place in that block
+  DeviateTable::Block block{nullptr, nullptr};
+  R250State left{};               // r250 as the engine last left it
 };
 
 DeviateSource deviates;
@@ -55,31 +54,30 @@ DeviateTable* deviateTableFor(std::int32_t seed, double halfAngle) {
 }
 
 std::size_t drawsSinceReseed() {
-  if (deviates.start == nullptr) return 0;
-  return deviates.blockIndex * DeviateTable::kBlockEntries +
-         static_cast<std::size_t>(deviates.next - deviates.start);
+  return deviates.blockIndex * DeviateTable::kBlockEntries + deviates.offset;
 }
 
-// The next entry of the table; moves to the following block at the end of one.
-const DeviateTable::Entry& nextEntry() {
-  if (deviates.next == deviates.end) {
-    if (deviates.start != nullptr) ++deviates.blockIndex;
-    deviates.start = deviates.table->block(deviates.blockIndex);
-    deviates.next = deviates.start;
-    deviates.end = deviates.start + DeviateTable::kBlockEntries;
-  }
-  return *deviates.next++;
+// Moves to the next block when the current one is used up; then offset < kBlockEntries.
+void keepInBlock() {
+  if (deviates.offset < DeviateTable::kBlockEntries) return;
+  ++deviates.blockIndex;
+  deviates.offset = 0;
+  deviates.block = deviates.table->block(deviates.blockIndex);
 }
 
 double nextUniform() {
   if (deviates.table == nullptr) return r250Uniform();
-  return nextEntry().uniform;
+  keepInBlock();
+  return deviates.block.uniforms[deviates.offset++];
 }
 
 // Opens the table of the seeding just made; r250 is in its freshly seeded state.
 void openDeviates(std::int32_t seed, double halfAngle) {
   deviates = DeviateSource();
-  if (deviateTablesEnabled) deviates.table = deviateTableFor(seed, halfAngle);
+  if (deviateTablesEnabled) {
+    deviates.table = deviateTableFor(seed, halfAngle);
+    deviates.block = deviates.table->block(0);
+  }
   deviates.left = r250State();
 }
 
@@ -115,20 +113,39 @@ void copyPoint(double* to, const double* from) {
   std::memcpy(to, from, static_cast<std::size_t>(annealer.dim) * sizeof(double));
 }
 
-// The tangent jump from x into y at temperature t; x and y may be the same array.
-// One deviate per coordinate, in coordinate order. The table's tangent is the value
-// of the expression taken directly below.
-void jump(const double* x, double* y, double t) {
+// A jump whose deviates cross into the next block of the table, or a jump drawing
+// directly from r250; apart from the hot path below so that the latter stays small.
+[[gnu::noinline]] void jumpOutsideBlock(const double* x, double* y, double t) {
   const double rho = annealer.stepScale;
+  const int dim = annealer.dim;
   if (deviates.table != nullptr) {
-    for (int k = 0; k < annealer.dim; ++k) y[k] = x[k] + t * rho * nextEntry().tangent;
+    for (int k = 0; k < dim; ++k) {
+      keepInBlock();
+      y[k] = x[k] + t * rho * deviates.block.tangents[deviates.offset++];
+    }
     return;
   }
   const double h = annealer.halfAngle;
-  for (int k = 0; k < annealer.dim; ++k) {
+  for (int k = 0; k < dim; ++k) {
     const double u = r250Uniform();
     y[k] = x[k] + t * rho * std::tan(2 * h * u - h);
   }
+}
+
+// The tangent jump from x into y at temperature t; x and y may be the same array.
+// One deviate per coordinate, in coordinate order. The table's tangent is the value
+// of the expression that jumpOutsideBlock takes directly.
+inline void jump(const double* x, double* y, double t) {
+  const int dim = annealer.dim;
+  if (deviates.table == nullptr || deviates.offset + dim > DeviateTable::kBlockEntries) {
+    jumpOutsideBlock(x, y, t);
+    return;
+  }
+  // t * rho * tangent multiplies left to right, so the step t * rho is taken once.
+  const double step = t * annealer.stepScale;
+  const double* tangent = deviates.block.tangents + deviates.offset;
+  for (int k = 0; k < dim; ++k) y[k] = x[k] + step * tangent[k];
+  deviates.offset += dim;
 }
 
 // Trial becomes current by exchanging the two arrays, never by copying.

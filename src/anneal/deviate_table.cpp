@@ -16,24 +16,24 @@ DeviateTable::DeviateTable(std::int32_t seed, double halfAngle)
 }
 
 void DeviateTable::addBlock() {
-  auto added = std::make_unique<Block>();
+  auto added = std::make_unique<Draws>();
   const R250State before = r250State();
   added->start = next_;
   r250SetState(next_);
   const double h = halfAngle_;
-  for (Entry& entry : added->entries) {
+  for (std::size_t i = 0; i < kBlockEntries; ++i) {
     const double u = r250Uniform();
-    entry.uniform = u;
-    entry.tangent = std::tan(2 * h * u - h);
+    added->uniforms[i] = u;
+    added->tangents[i] = std::tan(2 * h * u - h);
   }
   next_ = r250State();
   r250SetState(before);
   blocks_.push_back(std::move(added));
 }
 
-const DeviateTable::Entry* DeviateTable::block(std::size_t block) {
+DeviateTable::Block DeviateTable::block(std::size_t block) {
   while (blocks_.size() <= block) addBlock();
-  return blocks_[block]->entries;
+  return {blocks_[block]->uniforms, blocks_[block]->tangents};
 }
 
 void DeviateTable::placeGenerator(std::size_t draws) {

@@ -16,15 +16,17 @@ namespace designopt {
 
 class DeviateTable {
  public:
-  // One draw after the seeding: u = r250Uniform() and tan(2 h u - h), computed exactly
-  // as the jump computes it.
-  struct Entry {
-    double uniform;
-    double tangent;
-  };
-  // Entries are computed a block at a time; each block keeps the generator's state
+  // Draws are computed a block at a time; each block keeps the generator's state
   // before its first draw, so that the generator can be put at any position quickly.
   static constexpr std::size_t kBlockEntries = 1024;
+
+  // The draws block * kBlockEntries + i, i = 0..kBlockEntries - 1: uniforms[i] is what
+  // r250Uniform() returned and tangents[i] is tan(2 h u - h) of it, computed exactly as
+  // the jump computes it. Kept apart because a jump reads only tangents.
+  struct Block {
+    const double* uniforms;
+    const double* tangents;
+  };
 
   // Seeds r250 with `seed` to take the state the table starts from, then puts r250
   // back as it was; randlcg is left as r250Seed(seed) leaves it.
@@ -34,9 +36,9 @@ class DeviateTable {
   std::int32_t seed() const { return seed_; }
   double halfAngle() const { return halfAngle_; }
 
-  // Entries block * kBlockEntries onwards (kBlockEntries of them), computed on first
-  // request together with every block before it. The generator is left as it was.
-  const Entry* block(std::size_t block);
+  // Computed on first request together with every block before it; the generator is
+  // left as it was. The arrays stay in place for the life of the table.
+  Block block(std::size_t block);
 
   // Draws computed so far; the table only grows.
   std::size_t size() const { return blocks_.size() * kBlockEntries; }
@@ -45,16 +47,17 @@ class DeviateTable {
   void placeGenerator(std::size_t draws);
 
  private:
-  struct Block {
+  struct Draws {
     R250State start;  // the generator before the block's first draw
-    Entry entries[kBlockEntries];
+    double uniforms[kBlockEntries];
+    double tangents[kBlockEntries];
   };
   void addBlock();
 
   std::int32_t seed_;
   double halfAngle_;
   R250State next_;  // the generator after the last draw computed so far
-  std::vector<std::unique_ptr<Block>> blocks_;
+  std::vector<std::unique_ptr<Draws>> blocks_;
 };
 
 }  // namespace designopt

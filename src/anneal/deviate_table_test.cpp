@@ -43,10 +43,10 @@ TEST(DeviateTable, EveryEntryIsTheDirectDrawAndTangentForEachSeedAndHalfAngle) {
     const double h = keys[t].halfAngle;
     for (std::size_t j = 0; j < kDraws; ++j) {
       const double u = r250Uniform();
-      const DeviateTable::Entry& e =
-          tables[t].block(j / DeviateTable::kBlockEntries)[j % DeviateTable::kBlockEntries];
-      ASSERT_TRUE(sameBits(e.uniform, u)) << "table " << t << " draw " << j;
-      ASSERT_TRUE(sameBits(e.tangent, std::tan(2 * h * u - h))) << "table " << t << " draw " << j;
+      const DeviateTable::Block b = tables[t].block(j / DeviateTable::kBlockEntries);
+      const std::size_t i = j % DeviateTable::kBlockEntries;
+      ASSERT_TRUE(sameBits(b.uniforms[i], u)) << "table " << t << " draw " << j;
+      ASSERT_TRUE(sameBits(b.tangents[i], std::tan(2 * h * u - h))) << "table " << t << " draw " << j;
     }
   }
 }
