@@ -6,8 +6,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <utility>
+#include <vector>
 
+#include "anneal/deviate_table.h"
 #include "numeric/one_based.h"
 #include "sampling/random_generators.h"
 
@@ -21,6 +24,72 @@ constexpr double kSettleGainThreshold = 0.1;  // relative gain that resets the s
 constexpr int kSettleStallLimit = 9;          // settling ends when the stall count exceeds it
 
 Annealer annealer;
+
+// The engine's deviates. A search reads them from the table of its seed and
+// half-angle, one after the other from the reseeding on; the tables live for the whole
+// process and grow as far as searches reach. On every return from the engine r250 is
+// put where the same draws made directly would have left it, so a caller sees the
+// generator as if every draw had been made. When r250 is found elsewhere on entering
+// the engine (someone drew or reseeded in between), the search draws directly from
+// r250 and takes every tangent itself until the next SAInit.
+struct DeviateSource {
+  DeviateTable* table = nullptr;  // null: drawing directly from r250
+  std::size_t blockIndex = 0;     // the table block whose arrays are held below
+  std::size_t offset = 0;         // the next draw's place in that block
+  DeviateTable::Block block{nullptr, nullptr};
+  R250State left{};               // r250 as the engine last left it
+};
+
+DeviateSource deviates;
+std::vector<std::unique_ptr<DeviateTable>> deviateTables;  // one per seed and half-angle
+bool deviateTablesEnabled = true;
+double jumpHalfAngle = Annealer().halfAngle;
+
+DeviateTable* deviateTableFor(std::int32_t seed, double halfAngle) {
+  for (const auto& table : deviateTables) {
+    if (table->seed() == seed && table->halfAngle() == halfAngle) return table.get();
+  }
+  deviateTables.push_back(std::make_unique<DeviateTable>(seed, halfAngle));
+  return deviateTables.back().get();
+}
+
+std::size_t drawsSinceReseed() {
+  return deviates.blockIndex * DeviateTable::kBlockEntries + deviates.offset;
+}
+
+// Moves to the next block when the current one is used up; then offset < kBlockEntries.
+void keepInBlock() {
+  if (deviates.offset < DeviateTable::kBlockEntries) return;
+  ++deviates.blockIndex;
+  deviates.offset = 0;
+  deviates.block = deviates.table->block(deviates.blockIndex);
+}
+
+double nextUniform() {
+  if (deviates.table == nullptr) return r250Uniform();
+  keepInBlock();
+  return deviates.block.uniforms[deviates.offset++];
+}
+
+// Opens the table of the seeding just made; r250 is in its freshly seeded state.
+void openDeviates(std::int32_t seed, double halfAngle) {
+  deviates = DeviateSource();
+  if (deviateTablesEnabled) {
+    deviates.table = deviateTableFor(seed, halfAngle);
+    deviates.block = deviates.table->block(0);
+  }
+  deviates.left = r250State();
+}
+
+void enterEngine() {
+  if (deviates.table != nullptr && !(r250State() == deviates.left)) deviates.table = nullptr;
+}
+
+void leaveEngine() {
+  if (deviates.table == nullptr) return;
+  deviates.table->placeGenerator(drawsSinceReseed());
+  deviates.left = r250State();
+}
 
 void releasePoints() {
   releaseArrayBlock(annealer.current);
@@ -44,15 +113,39 @@ void copyPoint(double* to, const double* from) {
   std::memcpy(to, from, static_cast<std::size_t>(annealer.dim) * sizeof(double));
 }
 
-// The tangent jump from x into y at temperature t; x and y may be the same array.
-// One deviate per coordinate, in coordinate order.
-void jump(const double* x, double* y, double t) {
-  const double h = annealer.halfAngle;
+// A jump whose deviates cross into the next block of the table, or a jump drawing
+// directly from r250; apart from the hot path below so that the latter stays small.
+[[gnu::noinline]] void jumpOutsideBlock(const double* x, double* y, double t) {
   const double rho = annealer.stepScale;
-  for (int k = 0; k < annealer.dim; ++k) {
+  const int dim = annealer.dim;
+  if (deviates.table != nullptr) {
+    for (int k = 0; k < dim; ++k) {
+      keepInBlock();
+      y[k] = x[k] + t * rho * deviates.block.tangents[deviates.offset++];
+    }
+    return;
+  }
+  const double h = annealer.halfAngle;
+  for (int k = 0; k < dim; ++k) {
     const double u = r250Uniform();
     y[k] = x[k] + t * rho * std::tan(2 * h * u - h);
   }
+}
+
+// The tangent jump from x into y at temperature t; x and y may be the same array.
+// One deviate per coordinate, in coordinate order. The table's tangent is the value
+// of the expression that jumpOutsideBlock takes directly.
+inline void jump(const double* x, double* y, double t) {
+  const int dim = annealer.dim;
+  if (deviates.table == nullptr || deviates.offset + dim > DeviateTable::kBlockEntries) {
+    jumpOutsideBlock(x, y, t);
+    return;
+  }
+  // t * rho * tangent multiplies left to right, so the step t * rho is taken once.
+  const double step = t * annealer.stepScale;
+  const double* tangent = deviates.block.tangents + deviates.offset;
+  for (int k = 0; k < dim; ++k) y[k] = x[k] + step * tangent[k];
+  deviates.offset += dim;
 }
 
 // Trial becomes current by exchanging the two arrays, never by copying.
@@ -78,7 +171,9 @@ int SAInit(CostFunction cost, int dim) {
   annealer = Annealer();
   annealer.cost = cost;
   annealer.dim = dim;
+  annealer.halfAngle = jumpHalfAngle;
   r250Seed(kAnnealerSeed);
+  openDeviates(kAnnealerSeed, annealer.halfAngle);
   if (dim < 1) return 0;
 
   annealer.current = allocatePoint(dim);
@@ -104,7 +199,10 @@ void SASetStart(const double* point) { copyPoint(annealer.current, point); }
 void SAGetCurrent(double* point) { copyPoint(point, annealer.current); }
 void SAGetBest(double* point) { copyPoint(point, annealer.best); }
 
-void SASettle(double temperature, int trials) {
+namespace {
+
+// Settling inside heating and cooling, which enter and leave the engine themselves.
+void settle(double temperature, int trials) {
   int stalls = 0;
   for (int t = 0; t < trials; ++t) {
     jump(annealer.current, annealer.trial, temperature);
@@ -128,7 +226,26 @@ void SASettle(double temperature, int trials) {
   }
 }
 
+}  // namespace
+
+void SASettle(double temperature, int trials) {
+  enterEngine();
+  settle(temperature, trials);
+  leaveEngine();
+}
+
+double annealerUniform() {
+  enterEngine();
+  const double u = nextUniform();
+  leaveEngine();
+  return u;
+}
+
+void setJumpHalfAngleForTesting(double halfAngle) { jumpHalfAngle = halfAngle; }
+void useDeviateTablesForTesting(bool use) { deviateTablesEnabled = use; }
+
 double SAHeat(int iterations) {
+  enterEngine();
   if (iterations < 1) iterations = annealer.defaultIterations;
   double t = annealer.temperature;
   bool havePreviousRise = false;
@@ -143,7 +260,7 @@ double SAHeat(int iterations) {
     t = t + annealer.heatStep;
     // The current point is kicked in place and not evaluated before settling.
     jump(annealer.current, annealer.current, t);
-    SASettle(t, annealer.settleTrials);
+    settle(t, annealer.settleTrials);
     const double energy = annealer.cost(annealer.current);
     change = energy - annealer.currentEnergy;
     recordIfBest(energy);
@@ -151,16 +268,18 @@ double SAHeat(int iterations) {
     if (havePreviousRise && change > annealer.heatStopRatio * previousRise) break;
   }
   annealer.temperature = t;
+  leaveEngine();
   return t;
 }
 
 double SACool(int iterations) {
+  enterEngine();
   if (iterations < 1) iterations = annealer.defaultIterations;
   const double t0 = annealer.temperature;
-  SASettle(t0, 10 * annealer.settleTrials);
+  settle(t0, 10 * annealer.settleTrials);
   for (int i = 0; i < iterations; ++i) {
     const double t = t0 / (1 + i * annealer.coolRate);
-    SASettle(t, annealer.settleTrials);
+    settle(t, annealer.settleTrials);
     jump(annealer.current, annealer.trial, t);
     const double energy = annealer.cost(annealer.trial);
     if (energy <= annealer.currentEnergy) {
@@ -170,11 +289,12 @@ double SACool(int iterations) {
     }
     // A rise: the acceptance deviate follows the jump's deviates; best stays as it is.
     const double p = std::exp(-(energy - annealer.currentEnergy) / (annealer.acceptK * t));
-    if (r250Uniform() < p) acceptTrial(energy);
+    if (nextUniform() < p) acceptTrial(energy);
   }
   const double tLast = t0 / (1 + (iterations - 1) * annealer.coolRate);
-  SASettle(tLast, kFinalSettleTrials);
+  settle(tLast, kFinalSettleTrials);
   annealer.temperature = tLast;
+  leaveEngine();
   return tLast;
 }
 

@@ -44,4 +44,17 @@ double SAHeat(int iterations);
 void SASettle(double temperature, int trials);
 double SACool(int iterations);
 
+// The next deviate of the search in progress, in place of r250Uniform: a search's own
+// draws between SAInit and its end (its start point) come through here, so that they
+// keep their place among the engine's deviates. Returns what r250Uniform would.
+// Cost functions draw nothing from r250: the engine hands out its deviates from a table
+// while a search step runs and puts r250 in its place only when the step returns.
+double annealerUniform();
+
+// Test seams: the half-angle that SAInit sets (restore Annealer().halfAngle after use),
+// and whether searches read their deviates and tangents from the process-wide tables
+// (true) or draw and take every tangent themselves.
+void setJumpHalfAngleForTesting(double halfAngle);
+void useDeviateTablesForTesting(bool use);
+
 }  // namespace designopt

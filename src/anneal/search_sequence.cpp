@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "sampling/random_generators.h"
-
 namespace designopt {
 
 namespace {
@@ -28,7 +26,7 @@ double annealingSearch(CostFunction cost, DVector& x, int n, double temperatureF
   x[0] = 0.0;
   for (int k = 1; k <= n; ++k) {
     if (k == skippedCoordinate) continue;
-    x[k] = 2 * r250Uniform() - 1;
+    x[k] = 2 * annealerUniform() - 1;
   }
   double* point = x.data();
   cost(point);

@@ -6,6 +6,7 @@
 #include "sampling/random_generators.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace designopt {
 
@@ -19,7 +20,6 @@ constexpr std::int32_t kSchrageRemainder = 2836;   // kModulus mod kMultiplier
 // Scale from a 31-bit value to [0, 1]: 1 / (2^31 - 1), rounded down to a double.
 constexpr double kOutputScale = 4.656612875245797e-10;
 
-constexpr int kR250Words = 250;
 constexpr int kR250Offset = 103;  // the partner of word i lies 103 words further on, cyclically
 constexpr std::uint32_t kR250BitThreshold = 0x20000000u;
 constexpr std::uint32_t kR250TopBit = 0x40000000u;
@@ -110,6 +110,22 @@ double r250Uniform() {
   r250Table[r250Index] = w;
   r250Index = r250Index >= kR250Words - 1 ? 0 : r250Index + 1;
   return w * kOutputScale;
+}
+
+R250State r250State() {
+  R250State state;
+  std::memcpy(state.words, r250Table, sizeof r250Table);
+  state.index = r250Index;
+  return state;
+}
+
+void r250SetState(const R250State& state) {
+  std::memcpy(r250Table, state.words, sizeof r250Table);
+  r250Index = state.index;
+}
+
+bool operator==(const R250State& a, const R250State& b) {
+  return a.index == b.index && std::memcmp(a.words, b.words, sizeof a.words) == 0;
 }
 
 double shuffledUniform(std::int32_t& seed) {

@@ -20,6 +20,18 @@ std::int32_t lcgNext();
 void r250Seed(std::int32_t seed);
 double r250Uniform();  // in [0, 1]
 
+// The whole state of r250: its words and the index of the word the next draw replaces.
+// A caller that hands out recorded draws in place of the generator's own reads and
+// restores it, so that the generator stays where those draws would have left it.
+constexpr int kR250Words = 250;
+struct R250State {
+  std::uint32_t words[kR250Words];
+  std::int32_t index;
+};
+R250State r250State();
+void r250SetState(const R250State& state);
+bool operator==(const R250State& a, const R250State& b);
+
 // In (0, 0.99999988]. A seed <= 0 (or a table never filled) refills the shared table;
 // afterwards the caller's variable holds 1..2147483646 and continues its stream.
 double shuffledUniform(std::int32_t& seed);

@@ -1,0 +1,63 @@
+// The deviates r250 hands out after one seeding, each kept with the tangent of the jump
+// it would drive. Every annealing search reseeds r250 with the same seed and jumps with
+// the same half-angle, so the j-th deviate of every search and its tangent are the same
+// numbers: computed once here, they are read by every later search instead of drawing
+// and taking the tangent again. The tangent is by far the costliest step of a jump.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "sampling/random_generators.h"
+
+namespace designopt {
+
+class DeviateTable {
+ public:
+  // Draws are computed a block at a time; each block keeps the generator's state
+  // before its first draw, so that the generator can be put at any position quickly.
+  static constexpr std::size_t kBlockEntries = 1024;
+
+  // The draws block * kBlockEntries + i, i = 0..kBlockEntries - 1: uniforms[i] is what
+  // r250Uniform() returned and tangents[i] is tan(2 h u - h) of it, computed exactly as
+  // the jump computes it. Kept apart because a jump reads only tangents.
+  struct Block {
+    const double* uniforms;
+    const double* tangents;
+  };
+
+  // Seeds r250 with `seed` to take the state the table starts from, then puts r250
+  // back as it was; randlcg is left as r250Seed(seed) leaves it.
+  DeviateTable(std::int32_t seed, double halfAngle);
+
+  // The two values that decide every entry: a table serves only searches with both.
+  std::int32_t seed() const { return seed_; }
+  double halfAngle() const { return halfAngle_; }
+
+  // Computed on first request together with every block before it; the generator is
+  // left as it was. The arrays stay in place for the life of the table.
+  Block block(std::size_t block);
+
+  // Draws computed so far; the table only grows.
+  std::size_t size() const { return blocks_.size() * kBlockEntries; }
+
+  // Puts r250 in the state that `draws` draws after the seeding leave it.
+  void placeGenerator(std::size_t draws);
+
+ private:
+  struct Draws {
+    R250State start;  // the generator before the block's first draw
+    double uniforms[kBlockEntries];
+    double tangents[kBlockEntries];
+  };
+  void addBlock();
+
+  std::int32_t seed_;
+  double halfAngle_;
+  R250State next_;  // the generator after the last draw computed so far
+  std::vector<std::unique_ptr<Draws>> blocks_;
+};
+
+}  // namespace designopt
