@@ -2,9 +2,25 @@
 # Builds designopt and its launchers into build/ and runs a scripted demo design session
 # (examples/demo-answers.txt) on the built-in cost workbook, in a fresh temporary
 # working directory that is kept afterwards. Needs no keyboard input.
+# Needs CMake 3.25+ and a C++17 compiler only (no GoogleTest, no Google Benchmark); run
+# as root on Debian or Ubuntu it installs what is missing with apt-get.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build"
+
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v g++ >/dev/null || need+=(g++)
+if ((${#need[@]})); then
+  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
+  else
+    echo "The demo needs: ${need[*]}" >&2
+    echo "Install them with: sudo apt-get install -y ${need[*]}" >&2
+    exit 1
+  fi
+fi
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDESIGNOPT_WARNINGS_AS_ERRORS=ON
 cmake --build "$build" --target designopt Prevada Quorvel Tallowin -j 2

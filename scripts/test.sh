@@ -1,8 +1,28 @@
 #!/usr/bin/env bash
 # Builds designopt with every test and runs them all.
 # Usage: scripts/test.sh [--sanitize]   (--sanitize: AddressSanitizer + UBSan build)
+# Needs CMake 3.25+, a C++17 compiler, GoogleTest and Google Benchmark. What is missing is
+# installed with apt-get when this runs as root on Debian or Ubuntu; otherwise the
+# script stops and names the packages to install.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v g++ >/dev/null || need+=(g++)
+[[ -d /usr/src/googletest || -f /usr/include/gtest/gtest.h ]] || need+=(libgtest-dev)
+[[ -f /usr/include/benchmark/benchmark.h ]] || need+=(libbenchmark-dev)
+if ((${#need[@]})); then
+  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
+  else
+    echo "The tests need: ${need[*]}" >&2
+    echo "Install them with: sudo apt-get install -y ${need[*]}" >&2
+    exit 1
+  fi
+fi
+
 build=build
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DDESIGNOPT_WARNINGS_AS_ERRORS=ON)
 if [[ "${1:-}" == "--sanitize" ]]; then
@@ -11,6 +31,7 @@ if [[ "${1:-}" == "--sanitize" ]]; then
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
+flags+=(-DDESIGNOPT_BUILD_TESTS=ON -DDESIGNOPT_BUILD_BENCHMARKS=ON -DDESIGNOPT_REQUIRE_TEST_TOOLS=ON)
 cmake -S . -B "$build" "${flags[@]}"
 cmake --build "$build" -j "$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

@@ -296,6 +296,47 @@ TEST_F(DesignSessionTest, FailingLaunchersAreReportedAndTheRunGoesOn) {
   EXPECT_NE(r.out.find("\n Continue? Yes/No (y/n): "), std::string::npos);
 }
 
+// Answers that cannot be a design bring the same prompt back: a number that is not
+// finite at any number prompt (silently, its line discarded), and 0 or less at the
+// width, tolerance, air supply, static pressure and new thickness prompts (the rest of
+// the line still pending: "-5 100" gives 100). The problem written afterwards is the
+// one of the good answers.
+TEST_F(DesignSessionTest, AnswersThatCannotBeADesignBringThePromptBack) {
+  struct Case {
+    const char* input;   // the whole console input up to the first pricing
+    const char* prompt;  // the prompt that comes back
+    int shown;           // how often it is shown
+  };
+  const Case cases[] = {
+      {"nan\ninf 5\n1e39\n48\n2\n0.005\n30\n100\n0.1\n1\n1\n",
+       " Design Grille Length (4-96 inch): ", 4},
+      {"48\nnan\ninf\n1e39\n-3\n0\n2\n0.005\n30\n100\n0.1\n1\n1\n",
+       " Design Grille Width (choose 1.5, 2, 2.5, 3, 3.5, 4, 5, 6 inch): ", 6},
+      {"48\n2\n-0.005\n0\nnan\n0.005\n30\n100\n0.1\n1\n1\n",
+       " Design Tolerance (0.005-0.01): ", 4},
+      {"48\n2\n0.005\nnan\n-inf\n30\n100\n0.1\n1\n1\n",
+       " Maximum Allowable NC Value (0-50): ", 3},
+      {"48\n2\n0.005\n30\n-5 100\n0.1\n1\n1\n",
+       " Air Supply Requirement Per Diffuser (0-1000 CFM): ", 2},
+      {"48\n2\n0.005\n30\n100\n0\n1e39\n0.1\n1\n1\n",
+       " Static Pressure Value (0.01-0.3 in H2O): ", 3},
+      {"48\n2\n0.005\n30\n100\n0.1\n2\n-3\n0\ninf\n0.125\n1\n",
+       " New Value: ", 4},
+      {"48\n2\n0.005\n30\n100\n0.1\n1\n2\nnan\n70\n", " New Value: ", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    const SessionResult r = run(c.input);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(countOf(r.out, c.prompt), c.shown);
+    EXPECT_EQ(r.out.find("Invalid Length"), std::string::npos);
+    EXPECT_EQ(readFile("input.dat").substr(readFile("input.dat").find('\n')),
+              "\nThe number of variables\n3\n24.000 64.000\n  0.004  0.007\n 70.000 75.000\n")
+        << readFile("input.dat");
+    EXPECT_NE(r.out.find(" Vel 100.00 NC "), std::string::npos);
+  }
+}
+
 TEST_F(DesignSessionTest, UncreatableProblemFileEndsTheProgram) {
   std::filesystem::create_directory(directory_ + "/input.dat");
   const SessionResult r = run(standardAnswers());

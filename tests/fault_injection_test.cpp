@@ -124,6 +124,53 @@ TEST_F(FaultInjectionTest, NoCostFromThePricingIsPricedAgainNeverTakenFromBefore
   }
 }
 
+// A designopt killed while it waits (a closed window, Ctrl-C, a power cut) leaves its
+// run log with everything it had written: before the first candidate's confirmation
+// the header, and at the happy prompt the whole first iteration with its points. The
+// killed log is a prefix of the log of the same session run to its end.
+TEST_F(FaultInjectionTest, KilledAtAPromptKeepsEverythingItHadWritten) {
+  const std::string throughIteration = standardAnswers() + std::string(11, '\n') + "1\n0\n\n";
+  const SessionResult whole = run(throughIteration + "y\nn\n");
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  const std::string wholeLog = readFile(todaysLogName());
+
+  struct Case {
+    const char* prompt;
+    int occurrence;
+    const char* loggedLast;  // the end of the log at that prompt
+  };
+  const Case cases[] = {
+      {" Please Wait While Excel Cost is Running....\n", 1, kIterationOneHeading},
+      {"Which one you want to choose as the criteria: 1,2,...:", 1,
+       " The maximum positive difference (point-fitted) is "},
+      {"Are you happy with the results?", 1, "The last optimum with real function value is as below!\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.prompt);
+    std::ofstream(directory_ + "/" + todaysLogName(), std::ios::binary) << kEarlierLog;
+    const SessionResult r = runAndKillAtPrompt(throughIteration, c.prompt, c.occurrence);
+    ASSERT_EQ(r.status, 128 + 9) << r.out;
+    const std::string log = readFile(todaysLogName());
+    EXPECT_EQ(wholeLog.rfind(log, 0), 0u) << "not a prefix of the whole run's log:\n" << log;
+    EXPECT_NE(log.find(c.loggedLast), std::string::npos) << log;
+    EXPECT_TRUE(endsWith(log, "\n")) << log;
+  }
+}
+
+// A workbook that prices every design the same gives a flat model: each cutting
+// search says so once, not at every energy evaluation, so the error stream stays
+// small and the design still finishes.
+TEST_F(FaultInjectionTest, FlatWorkbookSaysSoOncePerSearch) {
+  writeLauncher("Tallowin.exe", "printf 'Cost of the design\\n44.986500\\n' > ProIn.dat\n");
+  const SessionResult r = run(standardAnswers() + oneIterationAnswers() + "n\n");
+  EXPECT_EQ(r.status, 0) << r.err.substr(0, 2000);
+  const int flat = countOf(r.err, "Error: a=0 in Function: cutEnnergy !!!\n");
+  const int cuts = countOf(r.out, "  -----  Cutting the Objective Function ------ \n");
+  EXPECT_GE(flat, 1);
+  EXPECT_LE(flat, 6 * cuts) << "each cut is six searches";
+  EXPECT_LT(r.err.size(), 20000u);
+}
+
 // The built launchers copied without their cost sheets: each fails with its message
 // and writes no cost.
 TEST_F(FaultInjectionTest, BuiltLaunchersWithoutTheirCostSheets) {

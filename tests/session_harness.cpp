@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -69,6 +70,57 @@ SessionResult ProgramSessionTest::runWithPath(const std::string& input,
   const int raw = std::system(command.c_str());
   SessionResult result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = readFile("stdout.txt");
+  result.err = readFile("stderr.txt");
+  return result;
+}
+
+SessionResult ProgramSessionTest::runAndKillAtPrompt(const std::string& input,
+                                                    const std::string& prompt, int occurrence,
+                                                    int timeoutSeconds) {
+  std::filesystem::remove(directory_ + "/stdout.txt");
+  std::filesystem::remove(directory_ + "/stderr.txt");
+  int console[2];
+  EXPECT_EQ(pipe(console), 0);
+  const std::string path = directory_ + "/fakebin:" + std::getenv("PATH");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(directory_.c_str()) != 0) _exit(126);
+    setenv("PATH", path.c_str(), 1);
+    dup2(console[0], 0);
+    close(console[0]);
+    close(console[1]);
+    if (std::freopen("stdout.txt", "w", stdout) == nullptr) _exit(126);
+    if (std::freopen("stderr.txt", "w", stderr) == nullptr) _exit(126);
+    execl(DESIGNOPT_BIN_DIR "/designopt", "designopt", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(console[0]);
+  // The whole input at once; the console stays open, so designopt waits for more.
+  EXPECT_EQ(write(console[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+
+  bool promptShown = false;
+  bool ended = false;
+  int status = 0;
+  for (int waited = 0; waited < timeoutSeconds * 100 && !promptShown && !ended; ++waited) {
+    promptShown = countOf(readFile("stdout.txt"), prompt) >= occurrence;
+    ended = !promptShown && waitpid(pid, &status, WNOHANG) == pid;
+    if (!promptShown && !ended) usleep(10000);
+  }
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  close(console[1]);
+
+  SessionResult result;
+  if (promptShown) {
+    result.status = 128 + SIGKILL;
+  } else if (ended) {
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  } else {
+    result.status = kTimedOut;
+  }
   result.out = readFile("stdout.txt");
   result.err = readFile("stderr.txt");
   return result;

@@ -49,6 +49,13 @@ class ProgramSessionTest : public ::testing::Test {
   // The text of the run log (the one file log*.dat in the working directory).
   std::string runLog() const;
 
+  // Runs designopt on the fake launchers with `input` typed into a console that stays
+  // open, and kills it (SIGKILL, as a closed window or a power cut would end it) once
+  // its standard output shows `prompt` for the `occurrence`-th time. The result's
+  // status is 128 + 9 when it was killed there, kTimedOut when the prompt never came.
+  SessionResult runAndKillAtPrompt(const std::string& input, const std::string& prompt,
+                                   int occurrence, int timeoutSeconds = 60);
+
   // Runs designopt with the given directory of launchers first on PATH.
   SessionResult runWithPath(const std::string& input, const std::string& launcherDirectory,
                             int timeoutSeconds);

@@ -27,9 +27,11 @@ void forgetOutputBeforeWaits(std::FILE* file) {
 }
 
 void flushBeforeWaiting() {
+  // The files first: by the time the designer sees the prompt, the log holds
+  // everything written before it.
+  for (std::FILE* file : registeredOutputs()) std::fflush(file);
   std::fflush(stdout);
   std::fflush(stderr);
-  for (std::FILE* file : registeredOutputs()) std::fflush(file);
 }
 
 }  // namespace designopt

@@ -16,8 +16,9 @@ void keepOutputFlushedBeforeWaits(std::FILE* file);
 // Removes a file from the registry, before it is closed.
 void forgetOutputBeforeWaits(std::FILE* file);
 
-// Flushes the standard output, the standard error stream and every registered file.
-// Called by the console-answer layer before each read and before each command run.
+// Flushes every registered file, then the standard output and the standard error
+// stream, so that a prompt reaches the console only after the log is on disk. Called
+// by the console-answer layer before each read and before each command run.
 void flushBeforeWaiting();
 
 }  // namespace designopt
