@@ -25,6 +25,12 @@ with its old content first (the run log is append-only), and write nothing outsi
 working directory: the session runs in P/w with HOME and TMPDIR set to P, and afterwards
 P must hold only w and the launchers' directory must be unchanged.
 
+No session may take a cost that its own pricing did not write: the working directory
+often starts with a stale "ProIn.dat" holding a cost no formula gives (STALE_COST), which
+must never appear among the logged costs, and every fake Tallowin notes it when it finds a
+"ProIn.dat" at its start (designopt removes the file before every pricing). The error
+stream stays bounded: a flat model is reported at most once per cutting search.
+
 Session k uses the seed --seed + k, so a failure replays with --replay SEED; the
 directories of failing sessions are kept (stdin.txt holds the exact input fed).
 
@@ -71,13 +77,23 @@ FATAL_STDOUT_ENDINGS = (
     "Data file log*.dat not found!\n",
     "Error: reading input.dat has error!\n",
     "Cannot find file: outexcel.dat!\n",
-    " Press 'Enter' to read ProIn.dat again\n",
+    " Press 'Enter' to price the design again\n",
+    "Cannot replace file: ProIn.dat!\n",
 )
 FATAL_STDERR_ENDINGS = (
     "\n Console input has ended.\n",
     "...now exiting to system...\n",
     "trouble initializing in SAInit\n",
 )
+# The cost of the stale "ProIn.dat" a session may start with, as the run log would show
+# it; no cost formula gives it.
+STALE_COST = "7777.125000"
+# What a fake Tallowin writes when it finds a "ProIn.dat" at its start.
+STALE_FOUND = "tallowin-found-a-cost-file"
+FLAT_MODEL = b"Error: a=0 in Function: cutEnnergy !!!\n"
+CUT_HEADING = b"  -----  Cutting the Objective Function ------ \n"
+SEARCHES_PER_CUT = 6  # two per variable
+
 # A normal end: the designer declined to continue, or the input ended there.
 CONTINUE_PROMPT = " Continue? Yes/No (y/n): "
 
@@ -345,12 +361,15 @@ class StreamKeeper:
 
     KEEP = 1 << 20
 
-    def __init__(self, pipe):
+    def __init__(self, pipe, counted=()):
         self.pipe = pipe
         self.head = bytearray()
         self.tail = bytearray()
         self.size = 0
         self.marks = set()
+        # Occurrences of each counted text in the whole stream.
+        self.counts = {text: 0 for text in counted}
+        self.carries = {text: b"" for text in counted}
         self.thread = threading.Thread(target=self.drain, daemon=True)
         self.thread.start()
 
@@ -371,6 +390,11 @@ class StreamKeeper:
                 if mark.encode() in window:
                     self.marks.add(mark)
             overlap = window[-longest:]
+            for text in self.counts:
+                # The carry is shorter than the text, so no occurrence is counted twice.
+                joined = self.carries[text] + chunk
+                self.counts[text] += joined.count(text)
+                self.carries[text] = joined[-(len(text) - 1):]
         self.pipe.close()
 
     def text(self):
@@ -450,6 +474,8 @@ class Session:
                 if body is None:
                     continue
                 path = os.path.join(self.launchers, name)
+                if name == "Tallowin.exe":
+                    body = ("[ -e ProIn.dat ] && echo found >> " + STALE_FOUND + "\n" + body)
                 with open(path, "w") as f:
                     f.write("#!/bin/sh\n" + body)
                 os.chmod(path, 0o755)
@@ -466,8 +492,8 @@ class Session:
             self.notes.append("today's log pre-created, %d bytes" % len(text))
         if rng.random() < 0.1:
             self.write("logJanuary0199.dat", b"another date's log\n")
-        if rng.random() < 0.15:
-            self.write("ProIn.dat", b"a stale cost\n12.75\n")
+        if rng.random() < 0.5:
+            self.write("ProIn.dat", b"a stale cost\n" + STALE_COST.encode() + b"\n")
             self.notes.append("stale ProIn.dat")
         for name in ("input.dat", "outexcel.dat", today_log, "ProIn.dat"):
             if rng.random() < 0.025 and not os.path.exists(os.path.join(self.work, name)):
@@ -505,8 +531,8 @@ class Session:
                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, env=self.environment(),
                                 start_new_session=True)
-        self.stdout = StreamKeeper(proc.stdout)
-        self.stderr = StreamKeeper(proc.stderr)
+        self.stdout = StreamKeeper(proc.stdout, (CUT_HEADING,))
+        self.stderr = StreamKeeper(proc.stderr, (FLAT_MODEL,))
         pipe = proc.stdin.fileno()
         pieces = collections.deque(self.typed)
         start = time.monotonic()
@@ -582,8 +608,24 @@ class Session:
         if marks:
             self.failures.append("sanitizer report: " + ", ".join(sorted(marks)))
 
-        # The run logs only grow, their old content first.
+        # No cost from before the pricing: no stale cost in what this session logged, and
+        # no cost file left for a Tallowin to find at its start.
         logs_after = run_logs(self.work)
+        for name, after in logs_after.items():
+            written = after[len(self.logs_before.get(name, b"")):]
+            if STALE_COST.encode() in written:
+                self.failures.append("the stale cost %s was taken (run log %s)"
+                                     % (STALE_COST, name))
+        if os.path.exists(os.path.join(self.work, STALE_FOUND)):
+            self.failures.append("a Tallowin found a ProIn.dat at its start")
+
+        # A flat model is reported at most once per cutting search.
+        flat = self.stderr.counts[FLAT_MODEL]
+        cuts = self.stdout.counts[CUT_HEADING]
+        if flat > SEARCHES_PER_CUT * cuts:
+            self.failures.append("%d flat-model reports in %d cuts" % (flat, cuts))
+
+        # The run logs only grow, their old content first.
         for name, before in self.logs_before.items():
             after = logs_after.get(name)
             if after is None:
