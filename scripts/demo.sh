@@ -7,20 +7,12 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build"
+source "$root/scripts/needs.sh"
 
 need=()
 command -v cmake >/dev/null || need+=(cmake)
 command -v g++ >/dev/null || need+=(g++)
-if ((${#need[@]})); then
-  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
-  else
-    echo "The demo needs: ${need[*]}" >&2
-    echo "Install them with: sudo apt-get install -y ${need[*]}" >&2
-    exit 1
-  fi
-fi
+install_needs "The demo" "${need[@]}"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDESIGNOPT_WARNINGS_AS_ERRORS=ON
 cmake --build "$build" --target designopt Prevada Quorvel Tallowin -j 2

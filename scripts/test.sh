@@ -6,22 +6,14 @@
 # script stops and names the packages to install.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/needs.sh
 
 need=()
 command -v cmake >/dev/null || need+=(cmake)
 command -v g++ >/dev/null || need+=(g++)
 [[ -d /usr/src/googletest || -f /usr/include/gtest/gtest.h ]] || need+=(libgtest-dev)
 [[ -f /usr/include/benchmark/benchmark.h ]] || need+=(libbenchmark-dev)
-if ((${#need[@]})); then
-  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
-  else
-    echo "The tests need: ${need[*]}" >&2
-    echo "Install them with: sudo apt-get install -y ${need[*]}" >&2
-    exit 1
-  fi
-fi
+install_needs "The tests" "${need[@]}"
 
 build=build
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DDESIGNOPT_WARNINGS_AS_ERRORS=ON)

@@ -64,6 +64,16 @@ class Objective : public ScratchDirectoryTest {
     return cost;
   }
 
+  // Prices the worked candidate (48 in, 0.008, Tc 72) with the console as it is: for
+  // the death tests, whose child ends inside the pricing.
+  static void priceTheWorkedCandidate() {
+    DVector x = dvector(1, 3);
+    x[1] = 48;
+    x[2] = 0.008;
+    x[3] = 72;
+    evaluateObjective(x);
+  }
+
   std::string rest() {
     std::string s;
     for (int c; (c = std::getchar()) != EOF;) s.push_back(static_cast<char>(c));
@@ -145,11 +155,7 @@ TEST_F(Objective, EndOfInputAtThePricingRetryEndsTheRun) {
       {
         feedStandardInput("\n");
         std::freopen((directory_ + "/out.txt").c_str(), "w", stdout);
-        DVector x = dvector(1, 3);
-        x[1] = 48;
-        x[2] = 0.008;
-        x[3] = 72;
-        evaluateObjective(x);
+        priceTheWorkedCandidate();
       },
       ::testing::ExitedWithCode(1),
       "Warning: Tallowin.exe ended with status 3\n\n Console input has ended.\n$");
@@ -169,11 +175,7 @@ TEST_F(Objective, CostFileThatCannotBeReplacedEndsTheRun) {
   EXPECT_EXIT(
       {
         std::freopen((directory_ + "/out.txt").c_str(), "w", stdout);
-        DVector x = dvector(1, 3);
-        x[1] = 48;
-        x[2] = 0.008;
-        x[3] = 72;
-        evaluateObjective(x);
+        priceTheWorkedCandidate();
       },
       ::testing::ExitedWithCode(1), "");
   const std::string out = readFile("out.txt");
@@ -188,11 +190,7 @@ TEST_F(Objective, ExchangeFileThatCannotBeWrittenEndsTheRun) {
   EXPECT_EXIT(
       {
         std::freopen((directory_ + "/out.txt").c_str(), "w", stdout);
-        DVector x = dvector(1, 3);
-        x[1] = 48;
-        x[2] = 0.008;
-        x[3] = 72;
-        evaluateObjective(x);
+        priceTheWorkedCandidate();
       },
       ::testing::ExitedWithCode(1), "");
   EXPECT_EQ(readFile("out.txt"), "Cannot find file: outexcel.dat!\n");
