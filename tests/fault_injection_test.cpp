@@ -1,8 +1,11 @@
-// Faults around a whole design session: launchers that fail or never price, a cost file
-// with no cost in it, the built launchers without their cost sheets, files that cannot
-// be created, and answers that make an unusable problem. Each session must end with the
-// settled message and status, never wait for ever, and leave the run log with
-// everything written before the fault after what an earlier run of the same date left.
+// Faults around a whole design session: launchers that fail or never price (with a
+// stale cost file from an earlier pricing), a cost file with no cost in it, the built
+// launchers without their cost sheets, files that cannot be created, answers that
+// cannot be a design, a workbook that prices every design the same, and a designopt
+// killed at a prompt. Each session must end with the settled message and status, never
+// wait for ever, never take a cost its own pricing did not write, and leave the run log
+// with everything written before the fault after what an earlier run of the same date
+// left.
 #include <ctime>
 #include <filesystem>
 #include <fstream>
