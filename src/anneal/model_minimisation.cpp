@@ -12,7 +12,6 @@
 namespace designopt {
 
 namespace {
-constexpr double kPenaltyWeight = 100000000.0;  // weight of a squared box excursion
 constexpr double kTemperatureFactor = 1.2;      // cooling starts at 1.2 x the heated temperature
 }  // namespace
 

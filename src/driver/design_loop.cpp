@@ -9,6 +9,7 @@
 #include "driver/problem_file.h"
 #include "driver/refinement_cycles.h"
 #include "driver/run_log.h"
+#include "numeric/quad_model.h"
 #include "platform/console_answers.h"
 #include "product/constraints.h"
 #include "product/evaluation_counters.h"
@@ -84,7 +85,7 @@ BestDesign reportBestDesign(const DesignState& s, std::FILE* log) {
 
 int initialDesign(int n, const DVector& lower, const DVector& upper, DMatrix& points,
                   DVector& funcValues, std::int32_t& seed) {
-  const int m = (n + 2) * (n + 1) / 2;
+  const int m = coefficientCount(n);
   latinHypercube(n, m, points, seed);
 
   // From stratum units (0, m) into each variable's range.

@@ -10,18 +10,16 @@
 #pragma once
 
 #include "numeric/one_based.h"
+#include "numeric/quad_model.h"
+#include "sampling/point_set.h"
 
 namespace designopt {
-
-// Rows of points, normPoints and funcValues: the most evaluated points one design
-// can hold.
-constexpr int kPointCapacity = 250;
 
 struct DesignState {
   // Number of design variables n, from "input.dat" (3 for the grille console).
   int nVars = 0;
-  // Coefficient count m of the quadratic model, (n + 1)(n + 2)/2 in integer
-  // arithmetic (10 for n = 3). Set with nVars.
+  // Coefficient count m of the quadratic model, coefficientCount(nVars) (10 for
+  // n = 3). Set with nVars.
   int nCoefs = 0;
 
   // Ranges before the latest cut, 1..n, in each variable's own unit: the frame in
@@ -90,7 +88,7 @@ struct DesignState {
 inline void allocateDesignState(DesignState& state, int n) {
   state = DesignState{};
   state.nVars = n;
-  state.nCoefs = (n + 1) * (n + 2) / 2;
+  state.nCoefs = coefficientCount(n);
   const int m = state.nCoefs;
   state.prevLower = dvector(1, n);
   state.prevUpper = dvector(1, n);

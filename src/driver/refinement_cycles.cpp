@@ -2,7 +2,6 @@
 // points added to break a concave model or to help cutting.
 #include "driver/refinement_cycles.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
@@ -13,6 +12,7 @@
 #include "product/evaluation_counters.h"
 #include "product/objective.h"
 #include "sampling/latin_hypercube.h"
+#include "sampling/point_set.h"
 
 namespace designopt {
 
@@ -20,19 +20,13 @@ namespace {
 
 PricingFunction installedObjective = nullptr;
 
-// Normalises every held point to [-1, 1] over the current ranges. A range of zero
-// width (a bound written with three decimals can collapse one) maps its variable to
-// 0 instead of dividing by zero.
+// Normalises every held point to [-1, 1] over the current ranges (a range of zero
+// width, which a bound written with three decimals can collapse to, maps to 0).
 void normalisePoints(DesignState& s) {
   const int n = s.nVars;
   for (int i = 1; i <= s.nPoints; ++i) {
     for (int j = 1; j <= n; ++j) {
-      const double halfWidth = (s.curUpper[j] - s.curLower[j]) * 0.5;
-      if (halfWidth == 0.0) {
-        s.normPoints[i][j] = 0.0;
-        continue;
-      }
-      s.normPoints[i][j] = (s.points[i][j] - (s.curUpper[j] + s.curLower[j]) * 0.5) / halfWidth;
+      s.normPoints[i][j] = normaliseToRange(s.points[i][j], s.curLower[j], s.curUpper[j]);
     }
   }
 }
@@ -105,18 +99,6 @@ double priceDesignPoint(const DVector& x) {
   return evaluateObjective(x);
 }
 
-bool cutChangedNothing(int n, const DVector& prevLower, const DVector& prevUpper,
-                       const DVector& curLower, const DVector& curUpper) {
-  int unchanged = 0;
-  for (int j = 1; j <= n; ++j) {
-    if (std::fabs(curLower[j] - prevLower[j]) < kNoChangeThreshold &&
-        std::fabs(curUpper[j] - prevUpper[j]) < kNoChangeThreshold) {
-      ++unchanged;
-    }
-  }
-  return unchanged == n;
-}
-
 int checkConcavity(int n) {
   DMatrix pair = matrix(1, 2, 1, n);
   DVector value = dvector(1, 2);
@@ -158,7 +140,7 @@ void runRefinementCycles(DesignState& s, std::FILE* log) {
     cutUntilDesignerStops(s);
 
     // A cut that moved no bound suggests the model cannot tell the region apart.
-    if (cutChangedNothing(n, s.prevLower, s.prevUpper, s.curLower, s.curUpper)) {
+    if (rangesUnchanged(n, s.prevLower, s.prevUpper, s.curLower, s.curUpper)) {
       std::printf("\n You seem to have difficulty in cutting, you need more points? 'y' or 'n' :");
       if (readSingleKey('n') == 'y') s.morePoints = 1;
     }
@@ -178,8 +160,7 @@ void runRefinementCycles(DesignState& s, std::FILE* log) {
 
     // The point set never grows past its capacity; the cut stays as it is.
     if (s.nPoints + n > kPointCapacity) {
-      std::printf("\n The point set is full (%d points); no more points are added.\n",
-                  kPointCapacity);
+      reportPointSetFull();
       return;
     }
 

@@ -81,7 +81,7 @@ TEST(CutChangedNothing, ThresholdIsStrictlyBelowOneTenThousandth) {
     }
     curLower[2] += c.lowerShift;
     curUpper[3] += c.upperShift;
-    EXPECT_EQ(cutChangedNothing(3, prevLower, prevUpper, curLower, curUpper), c.unchanged)
+    EXPECT_EQ(rangesUnchanged(3, prevLower, prevUpper, curLower, curUpper), c.unchanged)
         << c.lowerShift << " " << c.upperShift;
   }
   // A move of 0.0001 as computed in double: 1.0001 - 1 is just above 0.0001.
@@ -90,7 +90,7 @@ TEST(CutChangedNothing, ThresholdIsStrictlyBelowOneTenThousandth) {
   b[1] = 2.0;
   c[1] = 1.0001;
   d[1] = 2.0;
-  EXPECT_EQ(cutChangedNothing(1, a, b, c, d), !(1.0001 - 1.0 >= 0.0001));
+  EXPECT_EQ(rangesUnchanged(1, a, b, c, d), !(1.0001 - 1.0 >= 0.0001));
 }
 
 // A concave objective over [0, 1]^2 in own units.

@@ -21,9 +21,6 @@ namespace {
 // constraints 3 and 4 mean 2.1 <= Tc - roomTemperature <= 5.1.
 constexpr double kAirVelocity = 0.0;
 
-// Weight of every squared constraint or box excursion in the penalty.
-constexpr double kPenaltyWeight = 100000000.0;
-
 // A constraint counts as satisfied below this (strictly).
 constexpr double kFeasibilityTolerance = 1e-6;
 

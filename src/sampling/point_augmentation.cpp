@@ -19,24 +19,10 @@ namespace {
 // is moved this far inside, into stratum m.
 constexpr double kTopStratumInset = 1e-4;
 
-const char* const kSetFullMessage =
-    "\n The point set is full (250 points); no more points are added.\n";
-
 // True when the point lies in the current ranges, within the tolerance.
 bool insideRanges(int n, const double* x, const DVector& curLower, const DVector& curUpper) {
   for (int i = 1; i <= n; ++i) {
     if (!(curLower[i] - kRangeTolerance <= x[i] && x[i] <= curUpper[i] + kRangeTolerance)) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool rangesUnchanged(int n, const DVector& prevLower, const DVector& prevUpper,
-                     const DVector& curLower, const DVector& curUpper) {
-  for (int i = 1; i <= n; ++i) {
-    if (!(std::fabs(curLower[i] - prevLower[i]) < kRangeTolerance &&
-          std::fabs(curUpper[i] - prevUpper[i]) < kRangeTolerance)) {
       return false;
     }
   }
@@ -76,8 +62,8 @@ int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& pr
   if (rangesUnchanged(n, prevLower, prevUpper, curLower, curUpper)) {
     std::printf("\nThe design space has not been reduced yet! Run CUT first.\n\n");
     if (!optimumKept) return nPoints;
-    if (nPoints + 1 > kWorkingSetCapacity) {
-      std::printf("%s", kSetFullMessage);
+    if (nPoints + 1 > kPointCapacity) {
+      reportPointSetFull();
       return nPoints;
     }
     copyRow(n, xOpt.data(), points[nPoints + 1]);
@@ -87,7 +73,7 @@ int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& pr
 
   // Kept points: the optimum, then the old points inside the cut ranges in their old
   // order. One row more than the capacity holds the optimum beside a full set.
-  const int keptRows = kWorkingSetCapacity + 1;
+  const int keptRows = kPointCapacity + 1;
   DMatrix kept = matrix(1, keptRows, 1, n);
   DVector keptValues = dvector(1, keptRows);
   int k = 0;
@@ -103,8 +89,8 @@ int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& pr
     keptValues[k] = funcValues[p];
   }
   bool setFull = false;
-  if (k > kWorkingSetCapacity) {
-    k = kWorkingSetCapacity;
+  if (k > kPointCapacity) {
+    k = kPointCapacity;
     setFull = true;
   }
 
@@ -143,11 +129,11 @@ int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& pr
   // Only as many new points as the working set has room for are priced; the whole
   // design is still drawn, so the design seed advances as for an unbounded set.
   int added = newCount;
-  if (k + added > kWorkingSetCapacity) {
-    added = kWorkingSetCapacity - k;
+  if (k + added > kPointCapacity) {
+    added = kPointCapacity - k;
     setFull = true;
   }
-  if (setFull) std::printf("%s", kSetFullMessage);
+  if (setFull) reportPointSetFull();
 
   // New points: stratum from the lists (paired by position), offset inside it from the
   // fraction of a Latin hypercube design value.
