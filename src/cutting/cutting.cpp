@@ -36,13 +36,13 @@ const char* const kChoicePrompt = "Which one you want to choose as the criteria:
 // The point handed to boxPenalty: the engine's point with x_i moved to the root. The
 // engine's array is read only, and an energy is evaluated some 10^5 times per search,
 // so one buffer is kept and reused instead of allocating per call.
-std::vector<double>& penaltyScratch() {
-  static std::vector<double> scratch;
-  return scratch;
+std::vector<double>& pointAtRoot() {
+  static std::vector<double> point;
+  return point;
 }
 
 double boxPenaltyWithCoordinate(const double* x, int n, int i, double r) {
-  std::vector<double>& point = penaltyScratch();
+  std::vector<double>& point = pointAtRoot();
   if (point.size() < static_cast<std::size_t>(n) + 1) point.resize(static_cast<std::size_t>(n) + 1);
   for (int k = 0; k <= n; ++k) point[k] = x[k];
   point[i] = r;

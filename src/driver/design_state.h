@@ -72,14 +72,14 @@ struct DesignState {
   int iteration = 0;
 
   // Refinement-cycle state, set by the refinement cycles: whether the designer asked
-  // for more points (starts at 0), the points added in this iteration, the largest
+  // for more points (starts false), the points added in this iteration, the largest
   // positive difference between model and objective, the model's minimum, and
-  // whether the concavity check passed.
-  int morePoints = 0;
+  // whether the model passed the concavity check.
+  bool morePointsAsked = false;
   int nAdded = 0;
   double maxPositiveDiff = 0.0;
   double modelMin = 0.0;
-  int concavityOk = 0;
+  bool concavityCheckPassed = false;
 };
 
 // Starts a fresh state for n variables: every scalar back to its start value, nVars

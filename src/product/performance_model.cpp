@@ -42,22 +42,22 @@ double noiseCriterion(double length, double staticPressure, double width) {
 }
 
 void computePerformance(double length, double staticPressure, double width) {
-  ProductSpec& spec = productSpec;
+  ProductSpec& grille = productSpec;
   for (const FlowCoefficientRow& row : kFlowCoefficientTable) {
     if (width == row.width) {
-      spec.flowCoefficient = row.a * std::log(staticPressure) + row.b;
+      grille.flowCoefficient = row.a * std::log(staticPressure) + row.b;
       break;
     }
   }
-  spec.capacityCfm = grilleCapacity(length, width, spec.flowCoefficient);
-  spec.predictedNC = noiseCriterion(length, staticPressure, width);
+  grille.capacityCfm = grilleCapacity(length, width, grille.flowCoefficient);
+  grille.predictedNC = noiseCriterion(length, staticPressure, width);
 }
 
 void predictPerformance(double length, double staticPressure, double width) {
   computePerformance(length, staticPressure, width);
-  const ProductSpec& spec = productSpec;
+  const ProductSpec& grille = productSpec;
   // Under "Vel" stands the designer's required air supply, not a computed velocity.
-  std::printf(" Vel %6.2f NC %f\n", spec.requiredCfm, spec.predictedNC);
+  std::printf(" Vel %6.2f NC %f\n", grille.requiredCfm, grille.predictedNC);
 }
 
 }  // namespace designopt

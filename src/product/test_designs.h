@@ -15,14 +15,14 @@ namespace designopt {
 // behind. Its constraints hold for lengths of about 47.4 to 99 inches and Tc from 72.1
 // to 75.1.
 inline ProductSpec workedGrilleDesign() {
-  ProductSpec spec{};
-  spec.grilleWidth = 2;
-  spec.staticPressure = 0.1;
-  spec.requiredCfm = 100;
-  spec.maxNC = 25;
-  spec.roomTemperature = 70;
-  spec.flowCoefficient = 1.9295 * std::log(0.1) + 12.58;
-  return spec;
+  ProductSpec grille{};
+  grille.grilleWidth = 2;
+  grille.staticPressure = 0.1;
+  grille.requiredCfm = 100;
+  grille.maxNC = 25;
+  grille.roomTemperature = 70;
+  grille.flowCoefficient = 1.9295 * std::log(0.1) + 12.58;
+  return grille;
 }
 
 // A figure as the system prints it with "%f": six decimals.
