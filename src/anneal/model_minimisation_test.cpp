@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "fixtures/test_designs.h"
 #include "numeric/quad_model.h"
 #include "product/product_record.h"
-#include "product/test_designs.h"
 
 namespace designopt {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "fixtures/test_designs.h"
 #include "product/product_record.h"
-#include "product/test_designs.h"
 
 namespace designopt {
 namespace {
