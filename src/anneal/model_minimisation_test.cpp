@@ -62,6 +62,27 @@ TEST_F(ModelMinimisationTest, BoxPenaltyWeighsTheSumOfSquaredExcursions) {
   EXPECT_EQ(modelCost(cases[2].x), cases[2].penalty + (2.5 + 1.5));
 }
 
+// The cut energy's penalty of a point with one coordinate moved to the root, taken
+// without copying the point: bit for bit the penalty of the moved point.
+TEST_F(ModelMinimisationTest, BoxPenaltyWithACoordinateMovedIsThatOfTheMovedPoint) {
+  modelContext.n = 3;
+  modelContext.coefs = &coefs;
+  const double points[][4] = {{0.0, 0.5, -0.5, 0.0}, {7.0, 1.5, -1.25, 0.3},
+                              {0.0, -3.0, 2.0, 1.0000001}};
+  const double roots[] = {0.0, 1.0, -1.0, 1.3, -2.7, 1e300, -0.9999};
+  for (const auto& point : points) {
+    for (int i = 1; i <= 3; ++i) {
+      for (double r : roots) {
+        double moved[4];
+        for (int k = 0; k < 4; ++k) moved[k] = point[k];
+        moved[i] = r;
+        EXPECT_EQ(boxPenaltyWithCoordinate(point, 3, i, r), boxPenalty(moved))
+            << "i = " << i << ", r = " << r;
+      }
+    }
+  }
+}
+
 TEST_F(ModelMinimisationTest, MinimiseModelFindsTheMinimumOfAConvexModelInsideTheBox) {
   // (x1 - 0.3)^2 + (x2 + 0.2)^2 + x3^2
   coefs[1] = 0.13;
