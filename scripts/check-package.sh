@@ -92,7 +92,7 @@ if kind == "linux" and not problems:
             archive.extractall(scratch)
         work = os.path.join(scratch, "work")
         os.mkdir(work)
-        fixture = open(os.path.join(root, "src/costworkbook/exchange_fixture.h")).read()
+        fixture = open(os.path.join(root, "tests/fixtures/exchange_fixture.h")).read()
         lines = [line.split('"', 1)[1].rsplit('"', 1)[0] for line in fixture.splitlines()
                  if line.strip().startswith('"')]
         text = "".join(lines).encode().decode("unicode_escape")

@@ -12,12 +12,12 @@
 
 #include "anneal/model_minimisation.h"
 #include "anneal/search_sequence.h"
+#include "fixtures/test_designs.h"
 #include "numeric/quad_model.h"
 #include "platform/silenced_output.h"
 #include "product/constraints.h"
 #include "product/product_record.h"
 #include "sampling/random_generators.h"
-#include "product/test_designs.h"
 
 namespace designopt {
 namespace {

@@ -22,6 +22,9 @@ constexpr std::int32_t kAnnealerSeed = 12331;
 constexpr int kFinalSettleTrials = 200;
 constexpr double kSettleGainThreshold = 0.1;  // relative gain that resets the stall count
 constexpr int kSettleStallLimit = 9;          // settling ends when the stall count exceeds it
+// exp of anything below this rounds to +0 (exp(-745.2) is under half the least
+// subnormal double).
+constexpr double kExpUnderflow = -746.0;
 
 Annealer annealer;
 
@@ -110,7 +113,9 @@ double* allocatePoint(int dim) {
 }
 
 void copyPoint(double* to, const double* from) {
-  std::memcpy(to, from, static_cast<std::size_t>(annealer.dim) * sizeof(double));
+  const int dim = annealer.dim;
+#pragma GCC unroll 4
+  for (int k = 0; k < dim; ++k) to[k] = from[k];
 }
 
 // A jump whose deviates cross into the next block of the table, or a jump drawing
@@ -134,18 +139,23 @@ void copyPoint(double* to, const double* from) {
 
 // The tangent jump from x into y at temperature t; x and y may be the same array.
 // One deviate per coordinate, in coordinate order. The table's tangent is the value
-// of the expression that jumpOutsideBlock takes directly.
-inline void jump(const double* x, double* y, double t) {
+// of the expression that jumpOutsideBlock takes directly. t * rho * tangent multiplies
+// left to right, so the step t * rho can be taken once: a caller jumping repeatedly at
+// one temperature passes it in.
+inline void jump(const double* x, double* y, double t, double step) {
   const int dim = annealer.dim;
   if (deviates.table == nullptr || deviates.offset + dim > DeviateTable::kBlockEntries) {
     jumpOutsideBlock(x, y, t);
     return;
   }
-  // t * rho * tangent multiplies left to right, so the step t * rho is taken once.
-  const double step = t * annealer.stepScale;
   const double* tangent = deviates.block.tangents + deviates.offset;
+#pragma GCC unroll 4
   for (int k = 0; k < dim; ++k) y[k] = x[k] + step * tangent[k];
   deviates.offset += dim;
+}
+
+inline void jump(const double* x, double* y, double t) {
+  jump(x, y, t, t * annealer.stepScale);
 }
 
 // Trial becomes current by exchanging the two arrays, never by copying.
@@ -203,17 +213,22 @@ namespace {
 
 // Settling inside heating and cooling, which enter and leave the engine themselves.
 void settle(double temperature, int trials) {
+  // Fixed for the whole search, or for this settling: read once.
+  const CostFunction cost = annealer.cost;
+  const double step = temperature * annealer.stepScale;
   int stalls = 0;
   for (int t = 0; t < trials; ++t) {
-    jump(annealer.current, annealer.trial, temperature);
-    const double energy = annealer.cost(annealer.trial);
+    jump(annealer.current, annealer.trial, temperature, step);
+    const double energy = cost(annealer.trial);
     if (energy - annealer.currentEnergy < 0) {
       const double gain = std::fabs(energy - annealer.currentEnergy);
       acceptTrial(energy);
       recordIfBest(energy);
       // Divided by the signed energy: once energies are negative every gain counts as
-      // a stall, so settling ends after 10 trials.
-      const double relativeGain = energy != 0 ? gain / energy : gain;
+      // a stall, so settling ends after 10 trials. (A negative energy gives a quotient
+      // of at most 0, or NaN for an infinite one: a stall either way, so the division
+      // is made only for a positive energy.)
+      const double relativeGain = energy > 0 ? gain / energy : energy != 0 ? -1.0 : gain;
       if (relativeGain >= kSettleGainThreshold) {
         stalls = 0;
         continue;
@@ -288,7 +303,10 @@ double SACool(int iterations) {
       continue;
     }
     // A rise: the acceptance deviate follows the jump's deviates; best stays as it is.
-    const double p = std::exp(-(energy - annealer.currentEnergy) / (annealer.acceptK * t));
+    // Below kExpUnderflow the exponential is +0, which no deviate in [0, 1) is below:
+    // the draw is still made, the exponential is not taken.
+    const double exponent = -(energy - annealer.currentEnergy) / (annealer.acceptK * t);
+    const double p = exponent < kExpUnderflow ? 0.0 : std::exp(exponent);
     if (nextUniform() < p) acceptTrial(energy);
   }
   const double tLast = t0 / (1 + (iterations - 1) * annealer.coolRate);

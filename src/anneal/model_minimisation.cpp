@@ -12,19 +12,13 @@
 namespace designopt {
 
 namespace {
-constexpr double kPenaltyWeight = 100000000.0;  // weight of a squared box excursion
 constexpr double kTemperatureFactor = 1.2;      // cooling starts at 1.2 x the heated temperature
 }  // namespace
 
 double boxPenalty(const double* x) {
   // The squares are summed first and weighted once.
   double sum = 0.0;
-  for (int i = 1; i <= modelContext.n; ++i) {
-    const double above = x[i] - 1;
-    if (above > 0) sum += above * above;
-    const double below = -1 - x[i];
-    if (below > 0) sum += below * below;
-  }
+  for (int i = 1; i <= modelContext.n; ++i) addBoxExcursions(x[i], sum);
   return kPenaltyWeight * sum;
 }
 

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "fixtures/test_designs.h"
 #include "numeric/quad_model.h"
 #include "product/product_record.h"
-#include "product/test_designs.h"
 
 namespace designopt {
 namespace {
@@ -60,6 +60,27 @@ TEST_F(ModelMinimisationTest, BoxPenaltyWeighsTheSumOfSquaredExcursions) {
   coefs[1] = 2.5;
   coefs[2] = 1.0;
   EXPECT_EQ(modelCost(cases[2].x), cases[2].penalty + (2.5 + 1.5));
+}
+
+// The cut energy's penalty of a point with one coordinate moved to the root, taken
+// without copying the point: bit for bit the penalty of the moved point.
+TEST_F(ModelMinimisationTest, BoxPenaltyWithACoordinateMovedIsThatOfTheMovedPoint) {
+  modelContext.n = 3;
+  modelContext.coefs = &coefs;
+  const double points[][4] = {{0.0, 0.5, -0.5, 0.0}, {7.0, 1.5, -1.25, 0.3},
+                              {0.0, -3.0, 2.0, 1.0000001}};
+  const double roots[] = {0.0, 1.0, -1.0, 1.3, -2.7, 1e300, -0.9999};
+  for (const auto& point : points) {
+    for (int i = 1; i <= 3; ++i) {
+      for (double r : roots) {
+        double moved[4];
+        for (int k = 0; k < 4; ++k) moved[k] = point[k];
+        moved[i] = r;
+        EXPECT_EQ(boxPenaltyWithCoordinate(point, 3, i, r), boxPenalty(moved))
+            << "i = " << i << ", r = " << r;
+      }
+    }
+  }
 }
 
 TEST_F(ModelMinimisationTest, MinimiseModelFindsTheMinimumOfAConvexModelInsideTheBox) {

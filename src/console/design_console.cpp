@@ -110,15 +110,15 @@ double askDefaultOrNew(const char* choicePrompt, double value, NewValueRule rule
 // Writes the best design's dimensions and tolerance for the workbook, opens it for
 // inspection, and sets the performance figures of the best design for the verdict.
 void showBestDesign(const BestDesign& best) {
-  ProductSpec& spec = productSpec;
+  ProductSpec& grille = productSpec;
   setPartDimensions(best.length);
-  spec.tolerance = best.tolerance;
+  grille.tolerance = best.tolerance;
   writeExchangeFile();
   std::printf(" Check Optimum Production Cost In Excel\n\n");
   runCommand("Quorvel.exe");
   // The figures the objective would compute for a candidate of the best length,
   // without the line a pricing prints.
-  computePerformance(best.length, spec.staticPressure, spec.grilleWidth);
+  computePerformance(best.length, grille.staticPressure, grille.grilleWidth);
 }
 
 }  // namespace
@@ -186,15 +186,15 @@ bool runDesignPass() {
   const double roomTemperature =
       askDefaultOrNew(temperaturePrompt, kDefaultRoomTemperature, NewValueRule::AnyNumber);
 
-  ProductSpec& spec = productSpec;
-  spec.requiredCfm = requiredCfm;
-  spec.grilleWidth = width;
-  spec.thickness = thickness;
-  spec.grilleLength = length;
-  spec.tolerance = tolerance;
-  spec.roomTemperature = roomTemperature;
-  spec.maxNC = maxNC;
-  spec.staticPressure = staticPressure;
+  ProductSpec& grille = productSpec;
+  grille.requiredCfm = requiredCfm;
+  grille.grilleWidth = width;
+  grille.thickness = thickness;
+  grille.grilleLength = length;
+  grille.tolerance = tolerance;
+  grille.roomTemperature = roomTemperature;
+  grille.maxNC = maxNC;
+  grille.staticPressure = staticPressure;
 
   // The three-variable problem for the driver.
   double lower[3];
@@ -205,7 +205,7 @@ bool runDesignPass() {
     std::exit(1);
   }
 
-  spec.objectiveCallNumber = 1;
+  grille.objectiveCallNumber = 1;
   const BestDesign best = optimiseDesign();
 
   if (best.feasible) {

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "costworkbook/exchange_fixture.h"
+#include "fixtures/exchange_fixture.h"
 
 namespace designopt {
 namespace {

@@ -33,20 +33,47 @@ constexpr double kCutTemperatureFactor = 3.0;
 
 const char* const kChoicePrompt = "Which one you want to choose as the criteria: 1,2,...:";
 
-// The point handed to boxPenalty: the engine's point with x_i moved to the root. The
-// engine's array is read only, and an energy is evaluated some 10^5 times per search,
-// so one buffer is kept and reused instead of allocating per call.
-std::vector<double>& penaltyScratch() {
-  static std::vector<double> scratch;
-  return scratch;
-}
+// The model along x_i through the point x with the other coordinates fixed:
+// A t^2 + B t + S + c_1.
+struct ModelAlongLine {
+  double a;
+  double b;
+  double s;
+};
 
-double boxPenaltyWithCoordinate(const double* x, int n, int i, double r) {
-  std::vector<double>& point = penaltyScratch();
-  if (point.size() < static_cast<std::size_t>(n) + 1) point.resize(static_cast<std::size_t>(n) + 1);
-  for (int k = 0; k <= n; ++k) point[k] = x[k];
-  point[i] = r;
-  return boxPenalty(point.data());
+// Each sum runs in this order; the searches' figures depend on it. c[k] is coefficient
+// k. Always inlined and its loops unrolled, so that a call with a constant n and i (the
+// three-variable grille) compiles to the sums themselves, without the loops' index
+// work and tests.
+[[gnu::always_inline]] inline ModelAlongLine modelAlongLine(const double* x, const double* c,
+                                                            int n, int i) {
+  ModelAlongLine line;
+  line.a = c[n + 1 + i];
+  double b = c[1 + i];
+#pragma GCC unroll 4
+  for (int k = 1; k < i; ++k) b += c[pairIndex(n, k, i)] * x[k];
+#pragma GCC unroll 4
+  for (int k = i + 1; k <= n; ++k) b += c[pairIndex(n, i, k)] * x[k];
+  line.b = b;
+  double s = 0.0;
+#pragma GCC unroll 4
+  for (int j = 1; j <= n; ++j) {
+    if (j != i) s += c[n + 1 + j] * x[j] * x[j];
+  }
+#pragma GCC unroll 4
+  for (int j = 1; j <= n; ++j) {
+    if (j != i) s += c[1 + j] * x[j];
+  }
+#pragma GCC unroll 4
+  for (int p = 1; p < n; ++p) {
+    if (p == i) continue;
+#pragma GCC unroll 4
+    for (int q = p + 1; q <= n; ++q) {
+      if (q != i) s += c[pairIndex(n, p, q)] * x[p] * x[q];
+    }
+  }
+  line.s = s;
+  return line;
 }
 
 // The cutting level chosen at the console: one of the sorted observed values, the
@@ -97,31 +124,16 @@ void sortValues(int count, DVector& v) {
   }
 }
 
-double cutEnnergy(const double* x) {
-  const int n = modelContext.n;
-  const DVector& c = *modelContext.coefs;
-  const int i = cutVariable;
+namespace {
 
-  // The model along x_i with the other coordinates fixed: A t^2 + B t + S + c_1. Each
-  // sum runs in this order; the searches' figures depend on it.
-  const double a = c[n + 1 + i];
-  double b = c[1 + i];
-  for (int k = 1; k < i; ++k) b += c[pairIndex(n, k, i)] * x[k];
-  for (int k = i + 1; k <= n; ++k) b += c[pairIndex(n, i, k)] * x[k];
-  double s = 0.0;
-  for (int j = 1; j <= n; ++j) {
-    if (j != i) s += c[n + 1 + j] * x[j] * x[j];
-  }
-  for (int j = 1; j <= n; ++j) {
-    if (j != i) s += c[1 + j] * x[j];
-  }
-  for (int p = 1; p < n; ++p) {
-    if (p == i) continue;
-    for (int q = p + 1; q <= n; ++q) {
-      if (q != i) s += c[pairIndex(n, p, q)] * x[p] * x[q];
-    }
-  }
-  const double constant = s + c[1] - cuttingValue;
+// cutEnnergy for a model of n variables cut along x_i; inlined into cutEnnergy for
+// each constant pair it dispatches on.
+[[gnu::always_inline]] inline double cutEnergyAlong(const double* x, const double* c, int n,
+                                                    int i) {
+  const ModelAlongLine line = modelAlongLine(x, c, n, i);
+  const double a = line.a;
+  const double b = line.b;
+  const double constant = line.s + c[1] - cuttingValue;
   const double d = b * b - (constant * a) * 4;
 
   if (std::fabs(a) < kFlatCurvature && !flatCurvatureReported) {
@@ -150,6 +162,24 @@ double cutEnnergy(const double* x) {
   }
   // The box is symmetric, so in direction 2 the penalty of -root equals that of root.
   return r + boxPenaltyWithCoordinate(x, n, i, r);
+}
+
+}  // namespace
+
+double cutEnnergy(const double* x) {
+  const int n = modelContext.n;
+  const double* c = &(*modelContext.coefs)[0];
+  const int i = cutVariable;
+  // The grille's three variables get a copy each with n and i fixed; the same code.
+  if (n == 3) {
+    switch (i) {
+      case 1: return cutEnergyAlong(x, c, 3, 1);
+      case 2: return cutEnergyAlong(x, c, 3, 2);
+      case 3: return cutEnergyAlong(x, c, 3, 3);
+      default: break;
+    }
+  }
+  return cutEnergyAlong(x, c, n, i);
 }
 
 void cutDesignSpace(int n, int np, const DVector& prevLower, const DVector& prevUpper,

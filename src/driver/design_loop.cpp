@@ -9,6 +9,7 @@
 #include "driver/problem_file.h"
 #include "driver/refinement_cycles.h"
 #include "driver/run_log.h"
+#include "numeric/quad_model.h"
 #include "platform/console_answers.h"
 #include "product/constraints.h"
 #include "product/evaluation_counters.h"
@@ -27,56 +28,56 @@ void printIterationHeading(int iteration, std::FILE* log) {
 
 // Iteration 1 samples the initial design and starts the counters and the best design
 // afresh; later iterations renew the point set for the cut ranges.
-void samplePoints(DesignState& s, std::FILE* log) {
-  const int n = s.nVars;
-  if (s.iteration == 1) {
-    s.nPoints = initialDesign(n, s.prevLower, s.prevUpper, s.points, s.funcValues, s.seed);
-    evaluationCount = s.nPoints;
-    evaluationsToOptimum = s.nPoints;
-    s.fBest = kNoBestYet;
-    for (int j = 1; j <= n; ++j) s.xBest[j] = kNoBestYet;
-    s.feasibleFound = false;
+void samplePoints(DesignState& state, std::FILE* log) {
+  const int n = state.nVars;
+  if (state.iteration == 1) {
+    state.nPoints = initialDesign(n, state.prevLower, state.prevUpper, state.points, state.funcValues, state.seed);
+    evaluationCount = state.nPoints;
+    evaluationsToOptimum = state.nPoints;
+    state.fBest = kNoBestYet;
+    for (int j = 1; j <= n; ++j) state.xBest[j] = kNoBestYet;
+    state.feasibleFound = false;
     return;
   }
   int priced = 0;
-  s.nPoints = addNewPoints(n, s.nPoints, s.prevLower, s.prevUpper, s.curLower, s.curUpper,
-                           s.points, s.funcValues, s.xOpt, s.fOpt, s.seed, priceDesignPoint,
+  state.nPoints = addNewPoints(n, state.nPoints, state.prevLower, state.prevUpper, state.curLower, state.curUpper,
+                           state.points, state.funcValues, state.xOpt, state.fOpt, state.seed, priceDesignPoint,
                            priced);
   evaluationCount += priced;
   std::fprintf(log, "\n\n --- The number of new LHDs is %d  ---\n", priced);
 }
 
-void printTotals(const DesignState& s) {
+void printTotals(const DesignState& state) {
   std::printf("\n\n The total number of objective function evaluations is %d", evaluationCount);
   std::printf("\n\n To reach optimum, the total number of function evaluations is %d",
               evaluationsToOptimum);
-  std::printf("\n\n The globlal minimum of the objective function is %lf", s.fBest);
+  std::printf("\n\n The globlal minimum of the objective function is %lf", state.fBest);
   std::printf("\n\n *****  Are you happy with the results? No: return, Yes: Enter 'y' : ");
 }
 
 // The closing block in the log and on the console; hands the best design back.
-BestDesign reportBestDesign(const DesignState& s, std::FILE* log) {
+BestDesign reportBestDesign(const DesignState& state, std::FILE* log) {
   std::fprintf(log, "\n\n The total number of objective function evaluations is %d",
                evaluationCount);
   std::fprintf(log, "\n\n To reach optimum, the number of function evaluations is %d",
                evaluationsToOptimum);
-  std::fprintf(log, "\n\n The global minimum of the objective function is %lf", s.fBest);
+  std::fprintf(log, "\n\n The global minimum of the objective function is %lf", state.fBest);
   std::fprintf(log, "\n\n The best design is:\n");
   std::printf("\n\n The best design is at: ");
-  for (int j = 1; j <= s.nVars; ++j) {
-    std::fprintf(log, "%lf\t", s.xBest[j]);
-    std::printf("%lf\t", s.xBest[j]);
+  for (int j = 1; j <= state.nVars; ++j) {
+    std::fprintf(log, "%lf\t", state.xBest[j]);
+    std::printf("%lf\t", state.xBest[j]);
   }
-  productSpec.bestLength = s.xBest[1];
+  productSpec.bestLength = state.xBest[1];
   std::fprintf(log, "\n");
   std::printf("\n\n\n");
   // Without a feasible design the figures above are only the starting mark.
-  if (!s.feasibleFound) std::fprintf(log, "\n No feasible design was found.\n");
+  if (!state.feasibleFound) std::fprintf(log, "\n No feasible design was found.\n");
 
   BestDesign best;
-  best.feasible = s.feasibleFound;
-  best.length = s.xBest[1];
-  best.tolerance = s.xBest[2];
+  best.feasible = state.feasibleFound;
+  best.length = state.xBest[1];
+  best.tolerance = state.xBest[2];
   return best;
 }
 
@@ -84,7 +85,7 @@ BestDesign reportBestDesign(const DesignState& s, std::FILE* log) {
 
 int initialDesign(int n, const DVector& lower, const DVector& upper, DMatrix& points,
                   DVector& funcValues, std::int32_t& seed) {
-  const int m = (n + 2) * (n + 1) / 2;
+  const int m = coefficientCount(n);
   latinHypercube(n, m, points, seed);
 
   // From stratum units (0, m) into each variable's range.
@@ -105,39 +106,39 @@ int initialDesign(int n, const DVector& lower, const DVector& upper, DMatrix& po
 }
 
 BestDesign optimiseDesign() {
-  DesignState s;
-  std::FILE* log = readProblemFile(s);
-  s.seed = 0;
-  s.morePoints = 0;
-  s.iteration = 1;
-  const int n = s.nVars;
+  DesignState state;
+  std::FILE* log = readProblemFile(state);
+  state.seed = 0;
+  state.morePointsAsked = false;
+  state.iteration = 1;
+  const int n = state.nVars;
 
   for (;;) {
-    printIterationHeading(s.iteration, log);
-    samplePoints(s, log);
+    printIterationHeading(state.iteration, log);
+    samplePoints(state, log);
 
-    s.nAdded = 0;
-    runRefinementCycles(s, log);
+    state.nAdded = 0;
+    runRefinementCycles(state, log);
 
     // Price the constrained optimum of the last model and keep the best feasible design.
-    optimiseConstrained(n, s.prevLower, s.prevUpper, s.coefs, s.xOpt);
-    s.fOpt = priceDesignPoint(s.xOpt);
-    std::printf(" and Real fOpt = %lf\n", s.fOpt);
+    optimiseConstrained(n, state.prevLower, state.prevUpper, state.coefs, state.xOpt);
+    state.fOpt = priceDesignPoint(state.xOpt);
+    std::printf(" and Real fOpt = %lf\n", state.fOpt);
     ++evaluationCount;
-    if (updateBestFeasible(n, s.nPoints, s.points, s.funcValues, s.xOpt, s.fOpt, s.xBest,
-                           s.fBest)) {
-      s.feasibleFound = true;
+    if (updateBestFeasible(n, state.nPoints, state.points, state.funcValues, state.xOpt, state.fOpt, state.xBest,
+                           state.fBest)) {
+      state.feasibleFound = true;
     }
-    writeIterationSummary(log, s.iteration, n, s.nPoints, s.prevLower, s.prevUpper, s.points,
-                          s.funcValues, s.xOpt, s.fOpt, cuttingValue);
+    writeIterationSummary(log, state.iteration, n, state.nPoints, state.prevLower, state.prevUpper, state.points,
+                          state.funcValues, state.xOpt, state.fOpt, cuttingValue);
 
-    printTotals(s);
-    ++s.iteration;
+    printTotals(state);
+    ++state.iteration;
     if (readSingleKey('y') == 'y') break;
   }
 
-  const BestDesign best = reportBestDesign(s, log);
-  releaseDesignState(s);
+  const BestDesign best = reportBestDesign(state, log);
+  releaseDesignState(state);
   closeRunLog(log);
   return best;
 }

@@ -10,18 +10,16 @@
 #pragma once
 
 #include "numeric/one_based.h"
+#include "numeric/quad_model.h"
+#include "sampling/point_set.h"
 
 namespace designopt {
-
-// Rows of points, normPoints and funcValues: the most evaluated points one design
-// can hold.
-constexpr int kPointCapacity = 250;
 
 struct DesignState {
   // Number of design variables n, from "input.dat" (3 for the grille console).
   int nVars = 0;
-  // Coefficient count m of the quadratic model, (n + 1)(n + 2)/2 in integer
-  // arithmetic (10 for n = 3). Set with nVars.
+  // Coefficient count m of the quadratic model, coefficientCount(nVars) (10 for
+  // n = 3). Set with nVars.
   int nCoefs = 0;
 
   // Ranges before the latest cut, 1..n, in each variable's own unit: the frame in
@@ -74,14 +72,14 @@ struct DesignState {
   int iteration = 0;
 
   // Refinement-cycle state, set by the refinement cycles: whether the designer asked
-  // for more points (starts at 0), the points added in this iteration, the largest
+  // for more points (starts false), the points added in this iteration, the largest
   // positive difference between model and objective, the model's minimum, and
-  // whether the concavity check passed.
-  int morePoints = 0;
+  // whether the model passed the concavity check.
+  bool morePointsAsked = false;
   int nAdded = 0;
   double maxPositiveDiff = 0.0;
   double modelMin = 0.0;
-  int concavityOk = 0;
+  bool concavityCheckPassed = false;
 };
 
 // Starts a fresh state for n variables: every scalar back to its start value, nVars
@@ -90,7 +88,7 @@ struct DesignState {
 inline void allocateDesignState(DesignState& state, int n) {
   state = DesignState{};
   state.nVars = n;
-  state.nCoefs = (n + 1) * (n + 2) / 2;
+  state.nCoefs = coefficientCount(n);
   const int m = state.nCoefs;
   state.prevLower = dvector(1, n);
   state.prevUpper = dvector(1, n);

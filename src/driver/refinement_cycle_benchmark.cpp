@@ -13,10 +13,10 @@
 
 #include "anneal/model_minimisation.h"
 #include "cutting/cutting.h"
+#include "fixtures/test_designs.h"
 #include "numeric/quad_model.h"
 #include "platform/silenced_output.h"
 #include "product/product_record.h"
-#include "product/test_designs.h"
 
 namespace designopt {
 namespace {

@@ -2,7 +2,6 @@
 // points added to break a concave model or to help cutting.
 #include "driver/refinement_cycles.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
@@ -13,6 +12,7 @@
 #include "product/evaluation_counters.h"
 #include "product/objective.h"
 #include "sampling/latin_hypercube.h"
+#include "sampling/point_set.h"
 
 namespace designopt {
 
@@ -20,31 +20,25 @@ namespace {
 
 PricingFunction installedObjective = nullptr;
 
-// Normalises every held point to [-1, 1] over the current ranges. A range of zero
-// width (a bound written with three decimals can collapse one) maps its variable to
-// 0 instead of dividing by zero.
-void normalisePoints(DesignState& s) {
-  const int n = s.nVars;
-  for (int i = 1; i <= s.nPoints; ++i) {
+// Normalises every held point to [-1, 1] over the current ranges (a range of zero
+// width, which a bound written with three decimals can collapse to, maps to 0).
+void normalisePoints(DesignState& state) {
+  const int n = state.nVars;
+  for (int i = 1; i <= state.nPoints; ++i) {
     for (int j = 1; j <= n; ++j) {
-      const double halfWidth = (s.curUpper[j] - s.curLower[j]) * 0.5;
-      if (halfWidth == 0.0) {
-        s.normPoints[i][j] = 0.0;
-        continue;
-      }
-      s.normPoints[i][j] = (s.points[i][j] - (s.curUpper[j] + s.curLower[j]) * 0.5) / halfWidth;
+      state.normPoints[i][j] = normaliseToRange(state.points[i][j], state.curLower[j], state.curUpper[j]);
     }
   }
 }
 
 // Fits the model to all held points and logs its coefficients and how far the worst
 // point lies above it.
-void fitAndLog(DesignState& s, std::FILE* log) {
-  s.maxPositiveDiff = fitModel(s.nVars, s.nPoints, s.normPoints, s.funcValues, s.coefs);
+void fitAndLog(DesignState& state, std::FILE* log) {
+  state.maxPositiveDiff = fitModel(state.nVars, state.nPoints, state.normPoints, state.funcValues, state.coefs);
   std::fprintf(log, "\nThe fitted coefs are :\n");
-  for (int k = 1; k <= s.nCoefs; ++k) std::fprintf(log, "%lf\t", s.coefs[k]);
+  for (int k = 1; k <= state.nCoefs; ++k) std::fprintf(log, "%lf\t", state.coefs[k]);
   std::fprintf(log, "\n The maximum positive difference (point-fitted) is %lf.\n",
-               s.maxPositiveDiff);
+               state.maxPositiveDiff);
 }
 
 void copyRanges(int n, const DVector& fromLower, const DVector& fromUpper, DVector& toLower,
@@ -57,10 +51,10 @@ void copyRanges(int n, const DVector& fromLower, const DVector& fromUpper, DVect
 
 // Cuts from the saved frame, as often as the designer asks; each cut replaces the
 // previous one.
-void cutUntilDesignerStops(DesignState& s) {
+void cutUntilDesignerStops(DesignState& state) {
   do {
-    cutDesignSpace(s.nVars, s.nPoints, s.prevLower, s.prevUpper, s.curLower, s.curUpper,
-                   s.funcValues, s.modelMin);
+    cutDesignSpace(state.nVars, state.nPoints, state.prevLower, state.prevUpper, state.curLower, state.curUpper,
+                   state.funcValues, state.modelMin);
     std::printf("\n Continue cutting, return; Otherwise, enter '0':  ");
   } while (readSingleKey('0') != '0');
 }
@@ -68,32 +62,32 @@ void cutUntilDesignerStops(DesignState& s) {
 // Draws n Latin hypercube points over the frame, logs and prices them, and appends
 // them to the point set. The addition's seed is minus evaluationCount, so every
 // addition starts a fresh, reproducible stream.
-void addPointsOverFrame(DesignState& s, std::FILE* log) {
-  const int n = s.nVars;
+void addPointsOverFrame(DesignState& state, std::FILE* log) {
+  const int n = state.nVars;
   std::int32_t additionSeed = -evaluationCount;
-  latinHypercube(n, n, s.extraPoints, additionSeed);
+  latinHypercube(n, n, state.extraPoints, additionSeed);
 
-  if (s.concavityOk != 1) std::fprintf(log, "\n To break the concave, the Points Added:\n");
-  if (s.morePoints == 1) std::fprintf(log, "\n To help cutting, the Points Added:\n");
+  if (!state.concavityCheckPassed) std::fprintf(log, "\n To break the concave, the Points Added:\n");
+  if (state.morePointsAsked) std::fprintf(log, "\n To help cutting, the Points Added:\n");
 
   DVector x = dvector(1, n);
   for (int k = 1; k <= n; ++k) {
     for (int j = 1; j <= n; ++j) {
-      double e = s.extraPoints[k][j] * (1.0 / n);
-      e = s.prevLower[j] + (s.prevUpper[j] - s.prevLower[j]) * e;
-      s.extraPoints[k][j] = e;
-      s.points[s.nPoints + k][j] = e;
+      double e = state.extraPoints[k][j] * (1.0 / n);
+      e = state.prevLower[j] + (state.prevUpper[j] - state.prevLower[j]) * e;
+      state.extraPoints[k][j] = e;
+      state.points[state.nPoints + k][j] = e;
       x[j] = e;
       std::fprintf(log, "%lf\t", e);
     }
-    s.funcValues[s.nPoints + k] = priceDesignPoint(x);
-    std::fprintf(log, "%lf\n", s.funcValues[s.nPoints + k]);
+    state.funcValues[state.nPoints + k] = priceDesignPoint(x);
+    std::fprintf(log, "%lf\n", state.funcValues[state.nPoints + k]);
   }
   releaseDVector(x, 1, n);
 
-  s.nPoints += n;
+  state.nPoints += n;
   evaluationCount += n;
-  s.nAdded += n;
+  state.nAdded += n;
 }
 
 }  // namespace
@@ -105,19 +99,7 @@ double priceDesignPoint(const DVector& x) {
   return evaluateObjective(x);
 }
 
-bool cutChangedNothing(int n, const DVector& prevLower, const DVector& prevUpper,
-                       const DVector& curLower, const DVector& curUpper) {
-  int unchanged = 0;
-  for (int j = 1; j <= n; ++j) {
-    if (std::fabs(curLower[j] - prevLower[j]) < kNoChangeThreshold &&
-        std::fabs(curUpper[j] - prevUpper[j]) < kNoChangeThreshold) {
-      ++unchanged;
-    }
-  }
-  return unchanged == n;
-}
-
-int checkConcavity(int n) {
+bool passesConcavityCheck(int n) {
   DMatrix pair = matrix(1, 2, 1, n);
   DVector value = dvector(1, 2);
   DVector midpoint = dvector(1, n);
@@ -143,57 +125,56 @@ int checkConcavity(int n) {
   releaseMatrix(pair, 1, 2, 1, n);
   releaseDVector(value, 1, 2);
   releaseDVector(midpoint, 1, n);
-  return count > 0 ? 1 : 0;
+  return count > 0;
 }
 
-void runRefinementCycles(DesignState& s, std::FILE* log) {
-  const int n = s.nVars;
+void runRefinementCycles(DesignState& state, std::FILE* log) {
+  const int n = state.nVars;
   for (;;) {
     // Fit and minimise the model over the current ranges, which become the frame.
-    normalisePoints(s);
-    fitAndLog(s, log);
-    s.modelMin = minimiseModel(n, s.coefs);
-    copyRanges(n, s.curLower, s.curUpper, s.prevLower, s.prevUpper);
+    normalisePoints(state);
+    fitAndLog(state, log);
+    state.modelMin = minimiseModel(n, state.coefs);
+    copyRanges(n, state.curLower, state.curUpper, state.prevLower, state.prevUpper);
 
-    cutUntilDesignerStops(s);
+    cutUntilDesignerStops(state);
 
     // A cut that moved no bound suggests the model cannot tell the region apart.
-    if (cutChangedNothing(n, s.prevLower, s.prevUpper, s.curLower, s.curUpper)) {
+    if (rangesUnchanged(n, state.prevLower, state.prevUpper, state.curLower, state.curUpper)) {
       std::printf("\n You seem to have difficulty in cutting, you need more points? 'y' or 'n' :");
-      if (readSingleKey('n') == 'y') s.morePoints = 1;
+      if (readSingleKey('n') == 'y') state.morePointsAsked = true;
     }
 
     // Decide whether to end the cycles or add points.
-    s.concavityOk = checkConcavity(n);
-    if (s.concavityOk != 1) {
+    state.concavityCheckPassed = passesConcavityCheck(n);
+    if (!state.concavityCheckPassed) {
       std::printf("\n Suspicious concave function occured, more points to be added -----\n");
       std::printf("\n\n You can choose to terminate the cutting. No: return, Yes: Enter '0' : ");
       if (readSingleKey('0') == '0') {
         std::fprintf(log, "\n\n You chose to ignore suspicious concave function.\n\n");
         return;
       }
-    } else if (s.morePoints != 1) {
+    } else if (!state.morePointsAsked) {
       return;
     }
 
     // The point set never grows past its capacity; the cut stays as it is.
-    if (s.nPoints + n > kPointCapacity) {
-      std::printf("\n The point set is full (%d points); no more points are added.\n",
-                  kPointCapacity);
+    if (state.nPoints + n > kPointCapacity) {
+      reportPointSetFull();
       return;
     }
 
     // Undo the cut and add n points over the frame.
-    copyRanges(n, s.prevLower, s.prevUpper, s.curLower, s.curUpper);
-    addPointsOverFrame(s, log);
+    copyRanges(n, state.prevLower, state.prevUpper, state.curLower, state.curUpper);
+    addPointsOverFrame(state, log);
 
-    const int pureConcaveLimit = 2 * s.nCoefs;
-    if (s.concavityOk != 1 && s.nAdded == pureConcaveLimit) {
+    const int pureConcaveLimit = 2 * state.nCoefs;
+    if (!state.concavityCheckPassed && state.nAdded == pureConcaveLimit) {
       std::printf("WARNING: This function is likely a pure concave function.\n");
       return;
     }
-    s.morePoints = 0;
-    if (s.concavityOk != 1 && s.nAdded <= pureConcaveLimit) {
+    state.morePointsAsked = false;
+    if (!state.concavityCheckPassed && state.nAdded <= pureConcaveLimit) {
       std::printf("\n\n === Continue because suspicous concave function ===\n");
     }
   }

@@ -15,22 +15,14 @@
 
 namespace designopt {
 
-// A bound counts as unchanged by a cut when it moved by less than this, in the
-// variable's own unit.
-constexpr double kNoChangeThreshold = 0.0001;
-// Chords tried by checkConcavity; trial t draws its pair with the seed -t.
+// Chords tried by passesConcavityCheck; trial t draws its pair with the seed -t.
 constexpr int kConcavityTrials = 30;
 
-// 1 when on at least one of the trial chords the current model (the one the latest
+// True when on at least one of the trial chords the current model (the one the latest
 // minimiseModel installed) is not above the mean of its end values at the chord's
-// midpoint, 0 when it is above on all of them: the model curves downwards along
+// midpoint; false when it is above on all of them: the model curves downwards along
 // every chord tried.
-int checkConcavity(int n);
-
-// True when every variable's lower and upper bound moved by less than
-// kNoChangeThreshold between the frame (prev) and the cut ranges (cur).
-bool cutChangedNothing(int n, const DVector& prevLower, const DVector& prevUpper,
-                       const DVector& curLower, const DVector& curUpper);
+bool passesConcavityCheck(int n);
 
 // Runs refinement cycles on the state until they end. The state's nAdded must be 0
 // at the start of the iteration (the design loop sets it). On return coefs is the

@@ -37,27 +37,27 @@ class ConcavityTest : public ::testing::Test {
 TEST_F(ConcavityTest, DownwardCurvatureOnEveryChordIsSuspicious) {
   for (int n : {1, 2, 3, 4}) {
     install(n, -1.0, 0.0);
-    EXPECT_EQ(checkConcavity(n), 0) << "n = " << n;
+    EXPECT_FALSE(passesConcavityCheck(n)) << "n = " << n;
   }
 }
 
 TEST_F(ConcavityTest, UpwardOrFlatCurvaturePasses) {
   install(3, 1.0, 0.0);
-  EXPECT_EQ(checkConcavity(3), 1);
+  EXPECT_TRUE(passesConcavityCheck(3));
   // A plane: the midpoint equals the mean of the ends, which is "not above".
   install(3, 0.0, 0.0);
-  EXPECT_EQ(checkConcavity(3), 1);
+  EXPECT_TRUE(passesConcavityCheck(3));
   // A saddle curves upwards along some chords.
   install(2, 0.0, 1.0);
-  EXPECT_EQ(checkConcavity(2), 1);
+  EXPECT_TRUE(passesConcavityCheck(2));
 }
 
 TEST_F(ConcavityTest, SameChordsOnEveryCallWhateverWasDrawnBefore) {
   install(3, -1.0, 0.0);
   std::int32_t seed = 0;
   shuffledUniform(seed);
-  EXPECT_EQ(checkConcavity(3), 0);
-  EXPECT_EQ(checkConcavity(3), 0);
+  EXPECT_FALSE(passesConcavityCheck(3));
+  EXPECT_FALSE(passesConcavityCheck(3));
 }
 
 TEST(CutChangedNothing, ThresholdIsStrictlyBelowOneTenThousandth) {
@@ -81,7 +81,7 @@ TEST(CutChangedNothing, ThresholdIsStrictlyBelowOneTenThousandth) {
     }
     curLower[2] += c.lowerShift;
     curUpper[3] += c.upperShift;
-    EXPECT_EQ(cutChangedNothing(3, prevLower, prevUpper, curLower, curUpper), c.unchanged)
+    EXPECT_EQ(rangesUnchanged(3, prevLower, prevUpper, curLower, curUpper), c.unchanged)
         << c.lowerShift << " " << c.upperShift;
   }
   // A move of 0.0001 as computed in double: 1.0001 - 1 is just above 0.0001.
@@ -90,7 +90,7 @@ TEST(CutChangedNothing, ThresholdIsStrictlyBelowOneTenThousandth) {
   b[1] = 2.0;
   c[1] = 1.0001;
   d[1] = 2.0;
-  EXPECT_EQ(cutChangedNothing(1, a, b, c, d), !(1.0001 - 1.0 >= 0.0001));
+  EXPECT_EQ(rangesUnchanged(1, a, b, c, d), !(1.0001 - 1.0 >= 0.0001));
 }
 
 // A concave objective over [0, 1]^2 in own units.
@@ -195,7 +195,7 @@ TEST_F(ScriptedCyclesTest, EndOfInputIgnoresTheSuspiciousModel) {
   runRefinementCycles(s, log);
   ::testing::internal::GetCapturedStdout();
   EXPECT_EQ(s.nPoints, 6);
-  EXPECT_EQ(s.concavityOk, 0);
+  EXPECT_FALSE(s.concavityCheckPassed);
   const std::string logText = readAndClose(log);
   EXPECT_NE(logText.find("You chose to ignore suspicious concave function."), std::string::npos);
 }
@@ -215,14 +215,14 @@ TEST_F(ScriptedCyclesTest, FullPointSetAddsNoMorePoints) {
   }
   s.points[250][1] = -7.0;  // the last row must stay untouched
   s.nPoints = 249;
-  s.morePoints = 1;
+  s.morePointsAsked = true;
   std::FILE* log = std::tmpfile();
   ASSERT_NE(log, nullptr);
   ::testing::internal::CaptureStdout();
   runRefinementCycles(s, log);
   const std::string out = ::testing::internal::GetCapturedStdout();
   std::fclose(log);
-  EXPECT_EQ(s.concavityOk, 1);
+  EXPECT_TRUE(s.concavityCheckPassed);
   EXPECT_EQ(s.nPoints, 249);
   EXPECT_EQ(s.points[250][1], -7.0);
   EXPECT_NE(out.find("\n The point set is full (250 points); no more points are added.\n"),

@@ -3,20 +3,12 @@
 
 #include <cstdlib>
 
+#include "numeric/quad_model.h"
 #include "platform/waiting.h"
 
 namespace designopt {
 
 namespace {
-
-// x in [-1, 1] over the range lower..upper. The order of operations is the model's
-// own normalisation, so the logged figures match the fitted frame to the last digit.
-// A range of zero width has no scale: its points are logged at the centre, 0.
-double normalised(double x, double lower, double upper) {
-  const double halfWidth = (upper - lower) * 0.5;
-  if (halfWidth == 0.0) return 0.0;
-  return (x - (lower + upper) * 0.5) / halfWidth;
-}
 
 void writeValues(std::FILE* log, int n, const DVector& values) {
   for (int j = 1; j <= n; ++j) std::fprintf(log, "%lf\t", values[j]);
@@ -75,7 +67,7 @@ void writeIterationSummary(std::FILE* log, int /*iteration*/, int n, int nPoints
   std::fprintf(log, "\n\nNormalized variables for reference\n");
   for (int i = 1; i <= nPoints; ++i) {
     for (int j = 1; j <= n; ++j) {
-      std::fprintf(log, "%lf\t", normalised(points[i][j], lower[j], upper[j]));
+      std::fprintf(log, "%lf\t", normaliseToRange(points[i][j], lower[j], upper[j]));
     }
     std::fprintf(log, "%lf\n", funcValues[i]);
   }

@@ -12,7 +12,7 @@
 
 #include "costworkbook/cost_sheet.h"
 #include "costworkbook/design_pricing.h"
-#include "costworkbook/exchange_fixture.h"
+#include "fixtures/exchange_fixture.h"
 
 namespace designopt {
 namespace {

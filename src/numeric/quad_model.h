@@ -22,7 +22,22 @@ struct ModelContext {
 };
 extern ModelContext modelContext;
 
+// Coefficient count M of the quadratic model in n variables, (n + 1)(n + 2)/2.
 inline int coefficientCount(int n) { return (n + 1) * (n + 2) / 2; }
+
+// Weight of every squared excursion in the penalties the model searches add to the
+// model: beyond the box [-1, 1]^n, and beyond a performance constraint.
+constexpr double kPenaltyWeight = 100000000.0;
+
+// x in the model's normalised frame [-1, 1] over the range lower..upper: the points
+// are fitted, and logged, in this frame, in this order of operations. A range of zero
+// width (a bound written with three decimals can collapse one) has no scale: every x
+// maps to its centre, 0, instead of dividing by zero.
+inline double normaliseToRange(double x, double lower, double upper) {
+  const double halfWidth = (upper - lower) * 0.5;
+  if (halfWidth == 0.0) return 0.0;
+  return (x - (upper + lower) * 0.5) / halfWidth;
+}
 
 // Index of the coefficient of x_a x_b, a < b.
 inline int pairIndex(int n, int a, int b) { return 2 * n + 1 + (a - 1) * (2 * n - a) / 2 + (b - a); }

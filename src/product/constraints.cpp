@@ -21,9 +21,6 @@ namespace {
 // constraints 3 and 4 mean 2.1 <= Tc - roomTemperature <= 5.1.
 constexpr double kAirVelocity = 0.0;
 
-// Weight of every squared constraint or box excursion in the penalty.
-constexpr double kPenaltyWeight = 100000000.0;
-
 // A constraint counts as satisfied below this (strictly).
 constexpr double kFeasibilityTolerance = 1e-6;
 
@@ -35,13 +32,13 @@ constexpr int kMaxConstraints = 20;
 // times per search, so they are kept across calls and grown when a model with more
 // variables comes, instead of being allocated and released on every call. Every entry
 // the penalty reads is written first in the same call.
-struct PenaltyScratch {
+struct ConstraintScratch {
   DVector y;
   DVector g;
 };
 
-PenaltyScratch& penaltyScratch(int n) {
-  static PenaltyScratch scratch;
+ConstraintScratch& constraintScratch(int n) {
+  static ConstraintScratch scratch;
   if (!scratch.y.allocated() || scratch.y.hi() < n) {
     scratch.y = dvector(1, n);
     scratch.g = dvector(1, 2 * n + kMaxConstraints);
@@ -72,14 +69,14 @@ void requireSearchWindow(int n) {
 }  // namespace
 
 void evaluateConstraints(const double* y, DVector& g, int& neq, int& ncon) {
-  const ProductSpec& spec = productSpec;
+  const ProductSpec& grille = productSpec;
   const double length = y[1];
   const double tc = y[3];
-  const double w = spec.grilleWidth;
-  const double tnc = (spec.roomTemperature - tc) - 0.07 * (kAirVelocity - 30);
+  const double w = grille.grilleWidth;
+  const double tnc = (grille.roomTemperature - tc) - 0.07 * (kAirVelocity - 30);
 
-  g[1] = spec.requiredCfm - grilleCapacity(length, w, spec.flowCoefficient);
-  g[2] = noiseCriterion(length, spec.staticPressure, w) - spec.maxNC;
+  g[1] = grille.requiredCfm - grilleCapacity(length, w, grille.flowCoefficient);
+  g[2] = noiseCriterion(length, grille.staticPressure, w) - grille.maxNC;
   g[3] = -tnc - 3;
   g[4] = tnc;
   neq = 0;
@@ -92,7 +89,7 @@ double constraintPenalty(const double* x) {
   const DVector& halfWidths = *modelContext.halfWidths;
   const DVector& centres = *modelContext.centres;
 
-  PenaltyScratch& scratch = penaltyScratch(n);
+  ConstraintScratch& scratch = constraintScratch(n);
   DVector& y = scratch.y;
   DVector& g = scratch.g;
 

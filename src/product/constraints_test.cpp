@@ -8,11 +8,11 @@
 #include <initializer_list>
 #include <string>
 
+#include "fixtures/test_designs.h"
 #include "numeric/quad_model.h"
 #include "product/evaluation_counters.h"
 #include "product/performance_model.h"
 #include "product/product_record.h"
-#include "product/test_designs.h"
 
 namespace designopt {
 namespace {

@@ -31,15 +31,15 @@ int barNumberOf(double width) {
 }  // namespace
 
 void setPartDimensions(double length) {
-  ProductSpec& spec = productSpec;
-  const double w = spec.grilleWidth;
-  spec.frameCorner = w + 1.125;
-  spec.frameSide = length + 1.125;
-  spec.mandrelBar = length;
-  spec.supportBar = w - 0.5;
-  spec.tube = w - 0.375;
-  spec.barNumber = barNumberOf(w);
-  spec.clip = 2 * spec.tubeNumber;
+  ProductSpec& grille = productSpec;
+  const double w = grille.grilleWidth;
+  grille.frameCorner = w + 1.125;
+  grille.frameSide = length + 1.125;
+  grille.mandrelBar = length;
+  grille.supportBar = w - 0.5;
+  grille.tube = w - 0.375;
+  grille.barNumber = barNumberOf(w);
+  grille.clip = 2 * grille.tubeNumber;
 }
 
 bool writeExchangeFile() { return writeExchangeFile(localDateText()); }
@@ -51,16 +51,16 @@ bool writeExchangeFile(const std::string& dateText) {
     std::printf("Cannot find file: outexcel.dat!");
     return false;
   }
-  const ProductSpec& spec = productSpec;
+  const ProductSpec& grille = productSpec;
   std::fprintf(file, " %s\n\n", dateText.c_str());
   std::fprintf(file, " Pro/E To Excel\n\n");
   std::fprintf(file, " TubeNumber\t\t %d\n thickness\t\t %7.3f\n tolerance\t\t %7.3f\n\n",
-               spec.tubeNumber, spec.thickness, spec.tolerance);
+               grille.tubeNumber, grille.thickness, grille.tolerance);
   std::fprintf(file,
                " FrameCorner\t\t %7.3f\n FrameSide\t\t %7.3f\n MandrelBar\t\t %7.3f\n"
                " SupportBar\t\t %7.3f\n Tube\t\t %7.3f\n Clip\t\t %d\n BarNumber\t\t %d\n\n",
-               spec.frameCorner, spec.frameSide, spec.mandrelBar, spec.supportBar, spec.tube,
-               spec.clip, spec.barNumber);
+               grille.frameCorner, grille.frameSide, grille.mandrelBar, grille.supportBar, grille.tube,
+               grille.clip, grille.barNumber);
   std::fclose(file);
   return true;
 }

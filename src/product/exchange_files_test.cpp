@@ -9,9 +9,9 @@
 #include <cmath>
 #include <string>
 
+#include "fixtures/product_test_support.h"
 #include "platform/date_text.h"
 #include "product/product_record.h"
-#include "product/product_test_support.h"
 
 namespace designopt {
 namespace {

@@ -35,12 +35,12 @@ void writeExchangeFileOrExit() {
 }  // namespace
 
 double evaluateObjective(const DVector& x) {
-  ProductSpec& spec = productSpec;
-  const double w = spec.grilleWidth;
+  ProductSpec& grille = productSpec;
+  const double w = grille.grilleWidth;
 
   // The requested design's cost, shown once per design before any candidate.
-  if (spec.objectiveCallNumber == 1) {
-    setPartDimensions(spec.grilleLength);
+  if (grille.objectiveCallNumber == 1) {
+    setPartDimensions(grille.grilleLength);
     writeExchangeFileOrExit();
     std::printf(" Initial Cost is .... check in excel! \n");
     runCommand("Prevada.exe");
@@ -48,23 +48,23 @@ double evaluateObjective(const DVector& x) {
     // Two characters: the newline left by the last numeric answer, then the Enter.
     readConfirmation(2);
   }
-  spec.objectiveCallNumber += 1;
+  grille.objectiveCallNumber += 1;
 
   // The candidate's dimensions.
-  spec.tolerance = x[2];
+  grille.tolerance = x[2];
   const double tc = x[3];
   setPartDimensions(x[1]);
 
   // Free area (square inches) between the bars, then the face velocity (feet per
   // minute) and the draft temperature figure TN, which are only printed. A free area
   // of zero or less is not checked; the figures then show what IEEE arithmetic gives.
-  const double freeArea = ((w - 0.375) - spec.barNumber * spec.thickness) * (x[1] - 0.375);
-  predictPerformance(x[1], spec.staticPressure, w);
-  const double velocity = spec.capacityCfm / (freeArea * kSquareFeetPerSquareInch);
-  const double tn = (spec.roomTemperature - tc) - 0.07 * (velocity - 30);
-  std::printf(" Tx %f, Tc %f\n", spec.roomTemperature, tc);
-  std::printf(" L %5.2f Velocity %5.2f TN %3.1f Tol %6.5f\n\n", x[1], spec.capacityCfm, tn,
-              spec.tolerance);
+  const double freeArea = ((w - 0.375) - grille.barNumber * grille.thickness) * (x[1] - 0.375);
+  predictPerformance(x[1], grille.staticPressure, w);
+  const double velocity = grille.capacityCfm / (freeArea * kSquareFeetPerSquareInch);
+  const double tn = (grille.roomTemperature - tc) - 0.07 * (velocity - 30);
+  std::printf(" Tx %f, Tc %f\n", grille.roomTemperature, tc);
+  std::printf(" L %5.2f Velocity %5.2f TN %3.1f Tol %6.5f\n\n", x[1], grille.capacityCfm, tn,
+              grille.tolerance);
 
   // The workbook prices the candidate, as often as it takes to get a cost.
   writeExchangeFileOrExit();

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "fixtures/product_test_support.h"
 #include "product/product_record.h"
-#include "product/product_test_support.h"
 
 namespace designopt {
 namespace {

@@ -5,7 +5,9 @@
 #include "product/performance_model.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "product/product_record.h"
 
@@ -28,6 +30,12 @@ constexpr FlowCoefficientRow kFlowCoefficientTable[] = {
 // One twelfth, inches to feet, held as this exact double.
 constexpr double kFeetPerInch = 0.08333333333333333;
 
+std::uint64_t bitsOf(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
 }  // namespace
 
 double grilleCapacity(double length, double width, double flowCoefficient) {
@@ -37,27 +45,46 @@ double grilleCapacity(double length, double width, double flowCoefficient) {
 }
 
 double noiseCriterion(double length, double staticPressure, double width) {
-  return 13.922 * std::pow(staticPressure, 0.3234) + (4.6011 * std::log(length) - 17.595) +
-         (4.566 * std::log(width) + 11.654);
+  // The pressure's power and the width's logarithm are the same at every point of a
+  // search (the constrained search asks some 10^5 times per design): each is kept with
+  // the argument it was taken of and taken again only for another argument, bit for
+  // bit.
+  struct KeptValue {
+    std::uint64_t argumentBits = 0;
+    bool kept = false;
+    double value = 0.0;
+  };
+  static KeptValue pressurePower;
+  static KeptValue widthLog;
+  const std::uint64_t pressureBits = bitsOf(staticPressure);
+  if (!pressurePower.kept || pressurePower.argumentBits != pressureBits) {
+    pressurePower = {pressureBits, true, std::pow(staticPressure, 0.3234)};
+  }
+  const std::uint64_t widthBits = bitsOf(width);
+  if (!widthLog.kept || widthLog.argumentBits != widthBits) {
+    widthLog = {widthBits, true, std::log(width)};
+  }
+  return 13.922 * pressurePower.value + (4.6011 * std::log(length) - 17.595) +
+         (4.566 * widthLog.value + 11.654);
 }
 
 void computePerformance(double length, double staticPressure, double width) {
-  ProductSpec& spec = productSpec;
+  ProductSpec& grille = productSpec;
   for (const FlowCoefficientRow& row : kFlowCoefficientTable) {
     if (width == row.width) {
-      spec.flowCoefficient = row.a * std::log(staticPressure) + row.b;
+      grille.flowCoefficient = row.a * std::log(staticPressure) + row.b;
       break;
     }
   }
-  spec.capacityCfm = grilleCapacity(length, width, spec.flowCoefficient);
-  spec.predictedNC = noiseCriterion(length, staticPressure, width);
+  grille.capacityCfm = grilleCapacity(length, width, grille.flowCoefficient);
+  grille.predictedNC = noiseCriterion(length, staticPressure, width);
 }
 
 void predictPerformance(double length, double staticPressure, double width) {
   computePerformance(length, staticPressure, width);
-  const ProductSpec& spec = productSpec;
+  const ProductSpec& grille = productSpec;
   // Under "Vel" stands the designer's required air supply, not a computed velocity.
-  std::printf(" Vel %6.2f NC %f\n", spec.requiredCfm, spec.predictedNC);
+  std::printf(" Vel %6.2f NC %f\n", grille.requiredCfm, grille.predictedNC);
 }
 
 }  // namespace designopt

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "fixtures/test_designs.h"
 #include "product/product_record.h"
-#include "product/test_designs.h"
 
 namespace designopt {
 namespace {
@@ -68,6 +68,28 @@ TEST(PerformanceModel, NonPositiveInputsGiveIeeeResultsNotACrash) {
   model(48, -0.1, 2);
   EXPECT_TRUE(std::isnan(productSpec.flowCoefficient));
   EXPECT_TRUE(std::isnan(productSpec.predictedNC));
+}
+
+// The noise criterion keeps the pressure's power and the width's logarithm between
+// calls: in any order of arguments it is bit for bit the formula taken afresh.
+TEST(PerformanceModel, NoiseCriterionIsTheFormulaWhateverCameBefore) {
+  const double pressures[] = {0.1, 0.25, 0.1, -0.0, 0.0, NAN, 0.1};
+  const double widths[] = {2.0, 2.0, 3.5, 3.5, 2.0, 2.0};
+  const double lengths[] = {48.0, 17.25, 96.0};
+  for (double p : pressures) {
+    for (double w : widths) {
+      for (double l : lengths) {
+        const double direct = 13.922 * std::pow(p, 0.3234) + (4.6011 * std::log(l) - 17.595) +
+                              (4.566 * std::log(w) + 11.654);
+        const double kept = noiseCriterion(l, p, w);
+        if (std::isnan(direct)) {
+          EXPECT_TRUE(std::isnan(kept)) << p << " " << w << " " << l;
+        } else {
+          EXPECT_EQ(kept, direct) << p << " " << w << " " << l;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -19,24 +19,10 @@ namespace {
 // is moved this far inside, into stratum m.
 constexpr double kTopStratumInset = 1e-4;
 
-const char* const kSetFullMessage =
-    "\n The point set is full (250 points); no more points are added.\n";
-
 // True when the point lies in the current ranges, within the tolerance.
 bool insideRanges(int n, const double* x, const DVector& curLower, const DVector& curUpper) {
   for (int i = 1; i <= n; ++i) {
     if (!(curLower[i] - kRangeTolerance <= x[i] && x[i] <= curUpper[i] + kRangeTolerance)) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool rangesUnchanged(int n, const DVector& prevLower, const DVector& prevUpper,
-                     const DVector& curLower, const DVector& curUpper) {
-  for (int i = 1; i <= n; ++i) {
-    if (!(std::fabs(curLower[i] - prevLower[i]) < kRangeTolerance &&
-          std::fabs(curUpper[i] - prevUpper[i]) < kRangeTolerance)) {
       return false;
     }
   }
@@ -60,38 +46,32 @@ void copyRow(int n, const double* from, double* to) {
   for (int i = 1; i <= n; ++i) to[i] = from[i];
 }
 
-}  // namespace
-
-int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& prevUpper,
-                 const DVector& curLower, const DVector& curUpper, DMatrix& points,
-                 DVector& funcValues, const DVector& xOpt, double fOpt, std::int32_t& seed,
-                 PricingFunction price, int& pricedCount) {
-  const int m = coefficientCount(n);
-  pricedCount = 0;
-
-  // The previous optimum is kept first when it lies in the current ranges.
-  const bool optimumKept = insideRanges(n, xOpt.data(), curLower, curUpper);
-
-  // Ranges not cut since the previous iteration: only the optimum may be added.
-  if (rangesUnchanged(n, prevLower, prevUpper, curLower, curUpper)) {
-    std::printf("\nThe design space has not been reduced yet! Run CUT first.\n\n");
-    if (!optimumKept) return nPoints;
-    if (nPoints + 1 > kWorkingSetCapacity) {
-      std::printf("%s", kSetFullMessage);
-      return nPoints;
-    }
-    copyRow(n, xOpt.data(), points[nPoints + 1]);
-    funcValues[nPoints + 1] = fOpt;
-    return nPoints + 1;
+// The ranges were not cut since the previous iteration: only the previous optimum
+// may join the point set, after the points held. Returns the new number of points.
+int addOptimumOnly(int n, int nPoints, bool optimumInside, DMatrix& points,
+                   DVector& funcValues, const DVector& xOpt, double fOpt) {
+  std::printf("\nThe design space has not been reduced yet! Run CUT first.\n\n");
+  if (!optimumInside) return nPoints;
+  if (nPoints + 1 > kPointCapacity) {
+    reportPointSetFull();
+    return nPoints;
   }
+  copyRow(n, xOpt.data(), points[nPoints + 1]);
+  funcValues[nPoints + 1] = fOpt;
+  return nPoints + 1;
+}
 
-  // Kept points: the optimum, then the old points inside the cut ranges in their old
-  // order. One row more than the capacity holds the optimum beside a full set.
-  const int keptRows = kWorkingSetCapacity + 1;
-  DMatrix kept = matrix(1, keptRows, 1, n);
-  DVector keptValues = dvector(1, keptRows);
+// The points kept for the cut ranges: the previous optimum first when it lies inside,
+// then the held points inside the ranges in their old order, into rows 1.. of kept
+// (which has one row more than the capacity, for the optimum beside a full set).
+// Returns how many are kept, at most kPointCapacity; setFull tells whether some had
+// to be left out.
+int keepPointsInside(int n, int nPoints, const DMatrix& points, const DVector& funcValues,
+                     bool optimumInside, const DVector& xOpt, double fOpt,
+                     const DVector& curLower, const DVector& curUpper, DMatrix& kept,
+                     DVector& keptValues, bool& setFull) {
   int k = 0;
-  if (optimumKept) {
+  if (optimumInside) {
     ++k;
     copyRow(n, xOpt.data(), kept[k]);
     keptValues[k] = fOpt;
@@ -102,20 +82,23 @@ int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& pr
     copyRow(n, points[p], kept[k]);
     keptValues[k] = funcValues[p];
   }
-  bool setFull = false;
-  if (k > kWorkingSetCapacity) {
-    k = kWorkingSetCapacity;
-    setFull = true;
-  }
+  setFull = k > kPointCapacity;
+  return setFull ? kPointCapacity : k;
+}
 
-  // Occupied strata of every kept point in every variable.
+// The strata, of the m strata of every current range, that no kept point occupies:
+// freeStrata[i][1..] in increasing order for variable i. The longest list sets the
+// number of new points, which is returned; the shorter lists are topped up to it with
+// random strata. Each slot draws with a fresh seed variable set to its slot number,
+// which advances the shared shuffle table without refilling it and leaves the design
+// seed alone.
+int listFreeStrata(int n, int m, int k, const DMatrix& kept, const DVector& curLower,
+                   const DVector& curUpper, IMatrix& freeStrata) {
   IMatrix strata = intMatrix(1, k, 1, n);
   for (int p = 1; p <= k; ++p) {
     for (int i = 1; i <= n; ++i) strata[p][i] = stratumOf(kept[p][i], curLower[i], curUpper[i], m);
   }
 
-  // Free strata per variable, in increasing order; the longest list sets the count.
-  IMatrix freeStrata = intMatrix(1, n, 1, m);
   IVector freeCount = ivector(1, n);
   int newCount = 0;
   for (int i = 1; i <= n; ++i) {
@@ -128,9 +111,6 @@ int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& pr
     if (freeCount[i] > newCount) newCount = freeCount[i];
   }
 
-  // Shorter lists are topped up with random strata. Each slot draws with a fresh seed
-  // variable set to its slot number, which advances the shared shuffle table without
-  // refilling it and leaves the design seed alone.
   for (int i = 1; i <= n; ++i) {
     for (int s = freeCount[i] + 1; s <= newCount; ++s) {
       std::int32_t slotSeed = s;
@@ -138,22 +118,19 @@ int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& pr
     }
   }
 
-  std::printf("\n--nNewPoint = %d\n", newCount);
+  releaseIVector(freeCount, 1, n);
+  releaseIntMatrix(strata, 1, k, 1, n);
+  return newCount;
+}
 
-  // Only as many new points as the working set has room for are priced; the whole
-  // design is still drawn, so the design seed advances as for an unbounded set.
-  int added = newCount;
-  if (k + added > kWorkingSetCapacity) {
-    added = kWorkingSetCapacity - k;
-    setFull = true;
-  }
-  if (setFull) std::printf("%s", kSetFullMessage);
-
-  // New points: stratum from the lists (paired by position), offset inside it from the
-  // fraction of a Latin hypercube design value.
+// The new points, rows 1..newCount of fresh, in own units: the stratum from the free
+// lists (paired by position), the offset inside it from the fraction of a Latin
+// hypercube design value drawn with the design seed.
+void placeNewPoints(int n, int m, int newCount, const IMatrix& freeStrata,
+                    const DVector& curLower, const DVector& curUpper, std::int32_t& seed,
+                    DMatrix& fresh) {
   DMatrix design = matrix(1, newCount, 1, n);
   if (newCount > 0) latinHypercube(n, newCount, design, seed);
-  DMatrix fresh = matrix(1, newCount, 1, n);
   for (int p = 1; p <= newCount; ++p) {
     for (int i = 1; i <= n; ++i) {
       const double f = design[p][i] - std::trunc(design[p][i]);
@@ -161,17 +138,27 @@ int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& pr
       fresh[p][i] = curLower[i] + (curUpper[i] - curLower[i]) * (z * (1.0 / m));
     }
   }
+  releaseMatrix(design, 1, newCount, 1, n);
+}
 
-  // Price the new points that fit, each followed by one discarded character.
-  DVector freshValues = dvector(1, newCount);
+// Prices rows 1..count of fresh into freshValues[1..count], each pricing followed by
+// one character read from the console and thrown away.
+void priceNewPoints(int n, int count, const DMatrix& fresh, DVector& freshValues,
+                    PricingFunction price) {
   DVector candidate = dvector(1, n);
-  for (int p = 1; p <= added; ++p) {
+  for (int p = 1; p <= count; ++p) {
     copyRow(n, fresh[p], candidate.data());
     freshValues[p] = price(candidate);
     readCharacter();
   }
+  releaseDVector(candidate, 1, n);
+}
 
-  // The new working set: the kept points, then the new ones.
+// The new point set: the k kept points, then the first `added` new ones. Returns its
+// size.
+int rebuildPointSet(int n, int k, const DMatrix& kept, const DVector& keptValues, int added,
+                    const DMatrix& fresh, const DVector& freshValues, DMatrix& points,
+                    DVector& funcValues) {
   for (int p = 1; p <= k; ++p) {
     copyRow(n, kept[p], points[p]);
     funcValues[p] = keptValues[p];
@@ -180,18 +167,57 @@ int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& pr
     copyRow(n, fresh[p], points[k + p]);
     funcValues[k + p] = freshValues[p];
   }
-  pricedCount = added;
+  return k + added;
+}
 
-  releaseDVector(candidate, 1, n);
+}  // namespace
+
+int addNewPoints(int n, int nPoints, const DVector& prevLower, const DVector& prevUpper,
+                 const DVector& curLower, const DVector& curUpper, DMatrix& points,
+                 DVector& funcValues, const DVector& xOpt, double fOpt, std::int32_t& seed,
+                 PricingFunction price, int& pricedCount) {
+  const int m = coefficientCount(n);
+  pricedCount = 0;
+
+  const bool optimumInside = insideRanges(n, xOpt.data(), curLower, curUpper);
+  if (rangesUnchanged(n, prevLower, prevUpper, curLower, curUpper)) {
+    return addOptimumOnly(n, nPoints, optimumInside, points, funcValues, xOpt, fOpt);
+  }
+
+  const int keptRows = kPointCapacity + 1;
+  DMatrix kept = matrix(1, keptRows, 1, n);
+  DVector keptValues = dvector(1, keptRows);
+  bool setFull = false;
+  const int k = keepPointsInside(n, nPoints, points, funcValues, optimumInside, xOpt, fOpt,
+                                 curLower, curUpper, kept, keptValues, setFull);
+
+  IMatrix freeStrata = intMatrix(1, n, 1, m);
+  const int newCount = listFreeStrata(n, m, k, kept, curLower, curUpper, freeStrata);
+  std::printf("\n--nNewPoint = %d\n", newCount);
+
+  // Only as many new points as the point set has room for are priced; the whole
+  // design is still drawn, so the design seed advances as for an unbounded set.
+  int added = newCount;
+  if (k + added > kPointCapacity) {
+    added = kPointCapacity - k;
+    setFull = true;
+  }
+  if (setFull) reportPointSetFull();
+
+  DMatrix fresh = matrix(1, newCount, 1, n);
+  placeNewPoints(n, m, newCount, freeStrata, curLower, curUpper, seed, fresh);
+  DVector freshValues = dvector(1, newCount);
+  priceNewPoints(n, added, fresh, freshValues, price);
+  pricedCount = added;
+  const int held = rebuildPointSet(n, k, kept, keptValues, added, fresh, freshValues,
+                                   points, funcValues);
+
   releaseDVector(freshValues, 1, newCount);
   releaseMatrix(fresh, 1, newCount, 1, n);
-  releaseMatrix(design, 1, newCount, 1, n);
-  releaseIVector(freeCount, 1, n);
   releaseIntMatrix(freeStrata, 1, n, 1, m);
-  releaseIntMatrix(strata, 1, k, 1, n);
   releaseDVector(keptValues, 1, keptRows);
   releaseMatrix(kept, 1, keptRows, 1, n);
-  return k + added;
+  return held;
 }
 
 }  // namespace designopt

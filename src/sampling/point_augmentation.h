@@ -8,15 +8,9 @@
 #include <cstdint>
 
 #include "numeric/one_based.h"
+#include "sampling/point_set.h"
 
 namespace designopt {
-
-// Rows of the working set's points and funcValues: the most points it can hold.
-// Nothing is ever written beyond this row.
-constexpr int kWorkingSetCapacity = 250;
-
-// Tolerance, in the variables' own units, of every range test of the augmentation.
-constexpr double kRangeTolerance = 1e-4;
 
 // Prices one design point x[1..n], in the variables' own units, and returns its
 // cost: the driver hands in its own pricing, so that every pricing of a design goes

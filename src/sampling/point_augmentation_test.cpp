@@ -23,7 +23,7 @@ constexpr int kVars = 3;
 constexpr int kStrata = 10;  // coefficient count of the quadratic model in three variables
 
 // Rows 1..250 of the working set, plus a sentinel row 251 that must never be written.
-constexpr int kRows = kWorkingSetCapacity + 1;
+constexpr int kRows = kPointCapacity + 1;
 constexpr double kSentinel = -12345.0;
 
 class AddNewPoints : public ::testing::Test {
@@ -155,7 +155,7 @@ TEST_F(AddNewPoints, UnchangedRangesAddOnlyAnOptimumInside) {
   EXPECT_EQ(funcValues_[3], 7.5);
 
   // A full set takes nothing more.
-  EXPECT_EQ(run(kWorkingSetCapacity, curLower_, curUpper_, 0, out, consumed), kWorkingSetCapacity);
+  EXPECT_EQ(run(kPointCapacity, curLower_, curUpper_, 0, out, consumed), kPointCapacity);
   EXPECT_EQ(out, std::string(kNotReduced) + kFull);
   expectSentinelKept();
 
@@ -254,21 +254,21 @@ TEST_F(AddNewPoints, ZeroWidthRangeIsItsOwnStratum) {
 // Only as many new points as the capacity leaves room for are priced; a full set of
 // kept points plus the optimum loses its last kept point.
 TEST_F(AddNewPoints, TheWorkingSetNeverPassesItsCapacity) {
-  const int nPoints = kWorkingSetCapacity - 5;
+  const int nPoints = kPointCapacity - 5;
   for (int p = 1; p <= nPoints; ++p) setPoint(p, diagonalPoint(6), p);
   std::string out;
-  EXPECT_EQ(runCut(nPoints, 5, out), kWorkingSetCapacity);
+  EXPECT_EQ(runCut(nPoints, 5, out), kPointCapacity);
   EXPECT_NE(out.find(std::string("\n--nNewPoint = 9\n") + kFull), std::string::npos);
   EXPECT_EQ(pricedCount_, 5);
-  expectPricedInside(nPoints + 1, kWorkingSetCapacity);
+  expectPricedInside(nPoints + 1, kPointCapacity);
   expectSentinelKept();
 
-  for (int p = 1; p <= kWorkingSetCapacity; ++p) setPoint(p, diagonalPoint(6), p);
+  for (int p = 1; p <= kPointCapacity; ++p) setPoint(p, diagonalPoint(6), p);
   xOpt_ = vec(diagonalPoint(6));
-  EXPECT_EQ(runCut(kWorkingSetCapacity, 0, out), kWorkingSetCapacity);
+  EXPECT_EQ(runCut(kPointCapacity, 0, out), kPointCapacity);
   EXPECT_NE(out.find(kFull), std::string::npos);
   EXPECT_EQ(funcValues_[1], 7.5);
-  EXPECT_EQ(funcValues_[kWorkingSetCapacity], kWorkingSetCapacity - 1.0);
+  EXPECT_EQ(funcValues_[kPointCapacity], kPointCapacity - 1.0);
   EXPECT_EQ(pricedCount_, 0);
   expectSentinelKept();
 }

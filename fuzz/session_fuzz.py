@@ -35,9 +35,9 @@ Session k uses the seed --seed + k, so a failure replays with --replay SEED; the
 directories of failing sessions are kept (stdin.txt holds the exact input fed).
 
 Usage:
-  tests/fuzz/session_fuzz.py [--designopt build-sanitize/bin/designopt]
-                             [--sessions 200] [--time 600] [--seed 1]
-  tests/fuzz/session_fuzz.py --replay SEED [--designopt ...]
+  fuzz/session_fuzz.py [--designopt build-sanitize/bin/designopt]
+                       [--sessions 200] [--time 600] [--seed 1]
+  fuzz/session_fuzz.py --replay SEED [--designopt ...]
 Exit status: 0 when no session failed, 1 otherwise, 2 on a usage error.
 """
 
@@ -57,7 +57,7 @@ import termios
 import threading
 import time
 
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # Sanitizer runs end with this status, so that a report can never pass for status 1.
 SANITIZER_EXIT = 86
