@@ -149,6 +149,8 @@ TEST(AnnealerDeviateTables, SearchesFollowTheDirectPathsThroughChangesOfParamete
       {"rugged, n = 3", rugged, 3, 1.2, 0, h},
       {"boxed slope, n = 3, cut factor, second coordinate kept", boxedSlope, 3, 3.0, 2, h},
       {"rugged, n = 5", rugged, 5, 3.0, 0, h},
+      {"rugged, n = 1", rugged, 1, 1.2, 0, h},
+      {"rugged, n = 7, a dimension without a jump of its own", rugged, 7, 1.2, 0, h},
       {"bowl, half-angle 1.2", bowl, 2, 1.2, 0, 1.2},
       {"rugged, n = 3, half-angle 1.2", rugged, 3, 1.2, 0, 1.2},
       {"boxed slope, n = 4, half-angle pi/2 - 1e-3", boxedSlope, 4, 1.2, 1, 1.5697963268},
