@@ -72,7 +72,7 @@ void keepInBlock() {
 double nextUniform() {
   if (deviates.table == nullptr) return r250Uniform();
   keepInBlock();
-  return deviates.block.uniforms[deviates.offset++];
+  return r250UniformOfWord(deviates.block.words[deviates.offset++]);
 }
 
 // Opens the table of the seeding just made; r250 is in its freshly seeded state.
@@ -210,7 +210,7 @@ double nextUniform(TangentCursor& cursor) {
     cursor.load();
     return u;
   }
-  const double u = deviates.block.uniforms[DeviateTable::kBlockEntries - cursor.left];
+  const double u = r250UniformOfWord(deviates.block.words[DeviateTable::kBlockEntries - cursor.left]);
   ++cursor.next;
   --cursor.left;
   return u;
