@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -71,7 +72,7 @@ void keepInBlock() {
 double nextUniform() {
   if (deviates.table == nullptr) return r250Uniform();
   keepInBlock();
-  return deviates.block.uniforms[deviates.offset++];
+  return r250UniformOfWord(deviates.block.words[deviates.offset++]);
 }
 
 // Opens the table of the seeding just made; r250 is in its freshly seeded state.
@@ -112,8 +113,10 @@ double* allocatePoint(int dim) {
   return point;
 }
 
+// kDim as for jump below: the search's dimension, or 0 to read it from the engine.
+template <int kDim = 0>
 void copyPoint(double* to, const double* from) {
-  const int dim = annealer.dim;
+  const int dim = kDim > 0 ? kDim : annealer.dim;
 #pragma GCC unroll 4
   for (int k = 0; k < dim; ++k) to[k] = from[k];
 }
@@ -137,25 +140,51 @@ void copyPoint(double* to, const double* from) {
   }
 }
 
+// The search's place in its table while a step of the engine runs, held in locals so
+// that the opaque cost calls between two jumps do not force it back to memory: the next
+// draw's tangent and the draws left in its block (none when drawing directly, which
+// sends every jump to jumpOutsideBlock). Written back to `deviates` before anything
+// else reads it: a jump outside the block, the acceptance deviate, the step's end.
+struct TangentCursor {
+  const double* next = nullptr;
+  std::size_t left = 0;
+
+  void load() {
+    if (deviates.table == nullptr) {
+      next = nullptr;
+      left = 0;
+      return;
+    }
+    next = deviates.block.tangents + deviates.offset;
+    left = DeviateTable::kBlockEntries - deviates.offset;
+  }
+  void store() const {
+    if (deviates.table != nullptr) deviates.offset = DeviateTable::kBlockEntries - left;
+  }
+};
+
 // The tangent jump from x into y at temperature t; x and y may be the same array.
 // One deviate per coordinate, in coordinate order. The table's tangent is the value
 // of the expression that jumpOutsideBlock takes directly. t * rho * tangent multiplies
 // left to right, so the step t * rho can be taken once: a caller jumping repeatedly at
-// one temperature passes it in.
-inline void jump(const double* x, double* y, double t, double step) {
-  const int dim = annealer.dim;
-  if (deviates.table == nullptr || deviates.offset + dim > DeviateTable::kBlockEntries) {
+// one temperature passes it in. kDim is the search's dimension when it is one of the
+// common ones, so that the jump compiles to its coordinates without loop control, and 0
+// otherwise (read from the engine).
+template <int kDim>
+inline void jump(TangentCursor& cursor, const double* x, double* y, double t, double step) {
+  const int dim = kDim > 0 ? kDim : annealer.dim;
+  const auto draws = static_cast<std::size_t>(dim);
+  if (cursor.left < draws) {
+    cursor.store();
     jumpOutsideBlock(x, y, t);
+    cursor.load();
     return;
   }
-  const double* tangent = deviates.block.tangents + deviates.offset;
+  const double* tangent = cursor.next;
 #pragma GCC unroll 4
   for (int k = 0; k < dim; ++k) y[k] = x[k] + step * tangent[k];
-  deviates.offset += dim;
-}
-
-inline void jump(const double* x, double* y, double t) {
-  jump(x, y, t, t * annealer.stepScale);
+  cursor.next += draws;
+  cursor.left -= draws;
 }
 
 // Trial becomes current by exchanging the two arrays, never by copying.
@@ -164,10 +193,40 @@ void acceptTrial(double energy) {
   std::swap(annealer.current, annealer.trial);
 }
 
+template <int kDim>
 void recordIfBest(double energy) {
   if (energy < annealer.bestEnergy) {
-    copyPoint(annealer.best, annealer.current);
+    copyPoint<kDim>(annealer.best, annealer.current);
     annealer.bestEnergy = energy;
+  }
+}
+
+// The next deviate after the cursor's: from the block when one is left in it, else
+// through nextUniform, which moves to the next block or draws directly.
+double nextUniform(TangentCursor& cursor) {
+  if (cursor.left == 0) {
+    cursor.store();
+    const double u = nextUniform();
+    cursor.load();
+    return u;
+  }
+  const double u = r250UniformOfWord(deviates.block.words[DeviateTable::kBlockEntries - cursor.left]);
+  ++cursor.next;
+  --cursor.left;
+  return u;
+}
+
+// Runs body(std::integral_constant<int, kDim>) with kDim the search's dimension for
+// the common ones (designopt's point is n + 1 coordinates, n = 1..5), 0 for any other.
+template <typename Body>
+auto withDimension(Body body) {
+  switch (annealer.dim) {
+    case 2: return body(std::integral_constant<int, 2>());
+    case 3: return body(std::integral_constant<int, 3>());
+    case 4: return body(std::integral_constant<int, 4>());
+    case 5: return body(std::integral_constant<int, 5>());
+    case 6: return body(std::integral_constant<int, 6>());
+    default: return body(std::integral_constant<int, 0>());
   }
 }
 
@@ -212,18 +271,33 @@ void SAGetBest(double* point) { copyPoint(point, annealer.best); }
 namespace {
 
 // Settling inside heating and cooling, which enter and leave the engine themselves.
-void settle(double temperature, int trials) {
-  // Fixed for the whole search, or for this settling: read once.
+// The arrays and the current energy are read into locals once and kept there across
+// the cost calls; the engine's record is written as they change, so annealerState()
+// shows the same engine to a cost function as before.
+template <int kDim>
+[[gnu::always_inline]] inline void settle(TangentCursor& heldCursor, double temperature, int trials) {
+  // Fixed for the whole search, or for this settling: read once. The cursor too is
+  // copied in and out, so that the cost calls cannot be thought to change it.
+  TangentCursor cursor = heldCursor;
   const CostFunction cost = annealer.cost;
   const double step = temperature * annealer.stepScale;
+  double* current = annealer.current;
+  double* trial = annealer.trial;
+  double currentEnergy = annealer.currentEnergy;
   int stalls = 0;
   for (int t = 0; t < trials; ++t) {
-    jump(annealer.current, annealer.trial, temperature, step);
-    const double energy = cost(annealer.trial);
-    if (energy - annealer.currentEnergy < 0) {
-      const double gain = std::fabs(energy - annealer.currentEnergy);
-      acceptTrial(energy);
-      recordIfBest(energy);
+    jump<kDim>(cursor, current, trial, temperature, step);
+    const double energy = cost(trial);
+    const double change = energy - currentEnergy;
+    if (change < 0) {
+      const double gain = std::fabs(change);
+      // acceptTrial and recordIfBest on the locals.
+      std::swap(current, trial);
+      currentEnergy = energy;
+      annealer.current = current;
+      annealer.trial = trial;
+      annealer.currentEnergy = energy;
+      recordIfBest<kDim>(energy);
       // Divided by the signed energy: once energies are negative every gain counts as
       // a stall, so settling ends after 10 trials. (A negative energy gives a quotient
       // of at most 0, or NaN for an infinite one: a stall either way, so the division
@@ -237,15 +311,82 @@ void settle(double temperature, int trials) {
     } else {
       ++stalls;
     }
-    if (stalls > kSettleStallLimit) return;
+    if (stalls > kSettleStallLimit) break;
   }
+  heldCursor = cursor;
+}
+
+template <int kDim>
+double heat(int iterations) {
+  TangentCursor cursor;
+  cursor.load();
+  if (iterations < 1) iterations = annealer.defaultIterations;
+  double t = annealer.temperature;
+  bool havePreviousRise = false;
+  double previousRise = 0.0;
+  double change = 0.0;
+  for (int i = 0; i < iterations; ++i) {
+    // The first rise only sets the reference: heating never ends in its first iteration.
+    if (i > 0 && change > 0) {
+      previousRise = change;
+      havePreviousRise = true;
+    }
+    t = t + annealer.heatStep;
+    // The current point is kicked in place and not evaluated before settling.
+    jump<kDim>(cursor, annealer.current, annealer.current, t, t * annealer.stepScale);
+    settle<kDim>(cursor, t, annealer.settleTrials);
+    const double energy = annealer.cost(annealer.current);
+    change = energy - annealer.currentEnergy;
+    recordIfBest<kDim>(energy);
+    annealer.currentEnergy = energy;
+    if (havePreviousRise && change > annealer.heatStopRatio * previousRise) break;
+  }
+  annealer.temperature = t;
+  cursor.store();
+  return t;
+}
+
+template <int kDim>
+double cool(int iterations) {
+  TangentCursor cursor;
+  cursor.load();
+  if (iterations < 1) iterations = annealer.defaultIterations;
+  const double t0 = annealer.temperature;
+  settle<kDim>(cursor, t0, 10 * annealer.settleTrials);
+  for (int i = 0; i < iterations; ++i) {
+    const double t = t0 / (1 + i * annealer.coolRate);
+    settle<kDim>(cursor, t, annealer.settleTrials);
+    jump<kDim>(cursor, annealer.current, annealer.trial, t, t * annealer.stepScale);
+    const double energy = annealer.cost(annealer.trial);
+    if (energy <= annealer.currentEnergy) {
+      acceptTrial(energy);
+      recordIfBest<kDim>(energy);
+      continue;
+    }
+    // A rise: the acceptance deviate follows the jump's deviates; best stays as it is.
+    // Below kExpUnderflow the exponential is +0, which no deviate in [0, 1) is below:
+    // the draw is still made, the exponential is not taken.
+    const double exponent = -(energy - annealer.currentEnergy) / (annealer.acceptK * t);
+    const double p = exponent < kExpUnderflow ? 0.0 : std::exp(exponent);
+    if (nextUniform(cursor) < p) acceptTrial(energy);
+  }
+  const double tLast = t0 / (1 + (iterations - 1) * annealer.coolRate);
+  settle<kDim>(cursor, tLast, kFinalSettleTrials);
+  annealer.temperature = tLast;
+  cursor.store();
+  return tLast;
 }
 
 }  // namespace
 
 void SASettle(double temperature, int trials) {
   enterEngine();
-  settle(temperature, trials);
+  withDimension([&](auto dim) {
+    TangentCursor cursor;
+    cursor.load();
+    settle<decltype(dim)::value>(cursor, temperature, trials);
+    cursor.store();
+  });
   leaveEngine();
 }
 
@@ -261,59 +402,16 @@ void useDeviateTablesForTesting(bool use) { deviateTablesEnabled = use; }
 
 double SAHeat(int iterations) {
   enterEngine();
-  if (iterations < 1) iterations = annealer.defaultIterations;
-  double t = annealer.temperature;
-  bool havePreviousRise = false;
-  double previousRise = 0.0;
-  double change = 0.0;
-  for (int i = 0; i < iterations; ++i) {
-    // The first rise only sets the reference: heating never ends in its first iteration.
-    if (i > 0 && change > 0) {
-      previousRise = change;
-      havePreviousRise = true;
-    }
-    t = t + annealer.heatStep;
-    // The current point is kicked in place and not evaluated before settling.
-    jump(annealer.current, annealer.current, t);
-    settle(t, annealer.settleTrials);
-    const double energy = annealer.cost(annealer.current);
-    change = energy - annealer.currentEnergy;
-    recordIfBest(energy);
-    annealer.currentEnergy = energy;
-    if (havePreviousRise && change > annealer.heatStopRatio * previousRise) break;
-  }
-  annealer.temperature = t;
+  const double t = withDimension([&](auto dim) { return heat<decltype(dim)::value>(iterations); });
   leaveEngine();
   return t;
 }
 
 double SACool(int iterations) {
   enterEngine();
-  if (iterations < 1) iterations = annealer.defaultIterations;
-  const double t0 = annealer.temperature;
-  settle(t0, 10 * annealer.settleTrials);
-  for (int i = 0; i < iterations; ++i) {
-    const double t = t0 / (1 + i * annealer.coolRate);
-    settle(t, annealer.settleTrials);
-    jump(annealer.current, annealer.trial, t);
-    const double energy = annealer.cost(annealer.trial);
-    if (energy <= annealer.currentEnergy) {
-      acceptTrial(energy);
-      recordIfBest(energy);
-      continue;
-    }
-    // A rise: the acceptance deviate follows the jump's deviates; best stays as it is.
-    // Below kExpUnderflow the exponential is +0, which no deviate in [0, 1) is below:
-    // the draw is still made, the exponential is not taken.
-    const double exponent = -(energy - annealer.currentEnergy) / (annealer.acceptK * t);
-    const double p = exponent < kExpUnderflow ? 0.0 : std::exp(exponent);
-    if (nextUniform() < p) acceptTrial(energy);
-  }
-  const double tLast = t0 / (1 + (iterations - 1) * annealer.coolRate);
-  settle(tLast, kFinalSettleTrials);
-  annealer.temperature = tLast;
+  const double t = withDimension([&](auto dim) { return cool<decltype(dim)::value>(iterations); });
   leaveEngine();
-  return tLast;
+  return t;
 }
 
 }  // namespace designopt

@@ -16,14 +16,16 @@ DeviateTable::DeviateTable(std::int32_t seed, double halfAngle)
 }
 
 void DeviateTable::addBlock() {
-  auto added = std::make_unique<Draws>();
+  // Every field is written below: no zero-filling first.
+  std::unique_ptr<Draws> added(new Draws);
   const R250State before = r250State();
   added->start = next_;
   r250SetState(next_);
   const double h = halfAngle_;
   for (std::size_t i = 0; i < kBlockEntries; ++i) {
-    const double u = r250Uniform();
-    added->uniforms[i] = u;
+    const std::uint32_t word = r250Word();
+    const double u = r250UniformOfWord(word);
+    added->words[i] = word;
     added->tangents[i] = std::tan(2 * h * u - h);
   }
   next_ = r250State();
@@ -33,7 +35,7 @@ void DeviateTable::addBlock() {
 
 DeviateTable::Block DeviateTable::block(std::size_t block) {
   while (blocks_.size() <= block) addBlock();
-  return {blocks_[block]->uniforms, blocks_[block]->tangents};
+  return {blocks_[block]->words, blocks_[block]->tangents};
 }
 
 void DeviateTable::placeGenerator(std::size_t draws) {

@@ -20,11 +20,13 @@ class DeviateTable {
   // before its first draw, so that the generator can be put at any position quickly.
   static constexpr std::size_t kBlockEntries = 1024;
 
-  // The draws block * kBlockEntries + i, i = 0..kBlockEntries - 1: uniforms[i] is what
-  // r250Uniform() returned and tangents[i] is tan(2 h u - h) of it, computed exactly as
-  // the jump computes it. Kept apart because a jump reads only tangents.
+  // The draws block * kBlockEntries + i, i = 0..kBlockEntries - 1: words[i] is the word
+  // r250 produced, so that r250UniformOfWord(words[i]) is what r250Uniform() returned
+  // (12 bytes a draw instead of 16), and tangents[i] is tan(2 h u - h) of that uniform,
+  // computed exactly as the jump computes it. Kept apart because a jump reads only
+  // tangents.
   struct Block {
-    const double* uniforms;
+    const std::uint32_t* words;
     const double* tangents;
   };
 
@@ -49,7 +51,7 @@ class DeviateTable {
  private:
   struct Draws {
     R250State start;  // the generator before the block's first draw
-    double uniforms[kBlockEntries];
+    std::uint32_t words[kBlockEntries];
     double tangents[kBlockEntries];
   };
   void addBlock();

@@ -45,7 +45,7 @@ TEST(DeviateTable, EveryEntryIsTheDirectDrawAndTangentForEachSeedAndHalfAngle) {
       const double u = r250Uniform();
       const DeviateTable::Block b = tables[t].block(j / DeviateTable::kBlockEntries);
       const std::size_t i = j % DeviateTable::kBlockEntries;
-      ASSERT_TRUE(sameBits(b.uniforms[i], u)) << "table " << t << " draw " << j;
+      ASSERT_TRUE(sameBits(r250UniformOfWord(b.words[i]), u)) << "table " << t << " draw " << j;
       ASSERT_TRUE(sameBits(b.tangents[i], std::tan(2 * h * u - h))) << "table " << t << " draw " << j;
     }
   }
@@ -149,6 +149,8 @@ TEST(AnnealerDeviateTables, SearchesFollowTheDirectPathsThroughChangesOfParamete
       {"rugged, n = 3", rugged, 3, 1.2, 0, h},
       {"boxed slope, n = 3, cut factor, second coordinate kept", boxedSlope, 3, 3.0, 2, h},
       {"rugged, n = 5", rugged, 5, 3.0, 0, h},
+      {"rugged, n = 1", rugged, 1, 1.2, 0, h},
+      {"rugged, n = 7, a dimension without a jump of its own", rugged, 7, 1.2, 0, h},
       {"bowl, half-angle 1.2", bowl, 2, 1.2, 0, 1.2},
       {"rugged, n = 3, half-angle 1.2", rugged, 3, 1.2, 0, 1.2},
       {"boxed slope, n = 4, half-angle pi/2 - 1e-3", boxedSlope, 4, 1.2, 1, 1.5697963268},

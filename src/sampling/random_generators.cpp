@@ -17,9 +17,6 @@ constexpr std::int32_t kModulus = 2147483647;  // 2^31 - 1
 constexpr std::int32_t kSchrageQuotient = 127773;  // kModulus div kMultiplier
 constexpr std::int32_t kSchrageRemainder = 2836;   // kModulus mod kMultiplier
 
-// Scale from a 31-bit value to [0, 1]: 1 / (2^31 - 1), rounded down to a double.
-constexpr double kOutputScale = 4.656612875245797e-10;
-
 constexpr int kR250Offset = 103;  // the partner of word i lies 103 words further on, cyclically
 constexpr std::uint32_t kR250BitThreshold = 0x20000000u;
 constexpr std::uint32_t kR250TopBit = 0x40000000u;
@@ -103,14 +100,16 @@ void r250Seed(std::int32_t seed) {
   }
 }
 
-double r250Uniform() {
+std::uint32_t r250Word() {
   const int partner = r250Index < kR250Words - kR250Offset ? r250Index + kR250Offset
                                                             : r250Index - (kR250Words - kR250Offset);
   const std::uint32_t w = r250Table[r250Index] ^ r250Table[partner];
   r250Table[r250Index] = w;
   r250Index = r250Index >= kR250Words - 1 ? 0 : r250Index + 1;
-  return w * kOutputScale;
+  return w;
 }
+
+double r250Uniform() { return r250UniformOfWord(r250Word()); }
 
 R250State r250State() {
   R250State state;
@@ -147,7 +146,7 @@ double shuffledUniform(std::int32_t& seed) {
   shuffleLast = shuffleTable[j];
   shuffleTable[j] = seed;
 
-  const double r = shuffleLast * kOutputScale;
+  const double r = shuffleLast * kGeneratorOutputScale;
   return r > kShuffledCap ? kShuffledCap : r;
 }
 

@@ -20,6 +20,14 @@ std::int32_t lcgNext();
 void r250Seed(std::int32_t seed);
 double r250Uniform();  // in [0, 1]
 
+// Scale from a 31-bit value to [0, 1]: 1 / (2^31 - 1), rounded down to a double.
+constexpr double kGeneratorOutputScale = 4.656612875245797e-10;
+
+// r250Uniform in its two halves, for a caller that keeps draws in less room: the word
+// a draw produces (the generator moves on), and the uniform r250Uniform makes of it.
+std::uint32_t r250Word();
+inline double r250UniformOfWord(std::uint32_t word) { return word * kGeneratorOutputScale; }
+
 // The whole state of r250: its words and the index of the word the next draw replaces.
 // A caller that hands out recorded draws in place of the generator's own reads and
 // restores it, so that the generator stays where those draws would have left it.
