@@ -107,6 +107,8 @@ TEST_F(FaultInjectionTest, NoCostFromThePricingIsPricedAgainNeverTakenFromBefore
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.tallowin == nullptr ? "no Tallowin" : c.tallowin);
+    // The built launchers lie beside the built designopt and would be found there.
+    if (c.tallowin == nullptr) useDesignoptAlone();
     std::ofstream(directory_ + "/ProIn.dat", std::ios::binary) << "Cost of the design\n42\n";
     std::filesystem::remove(directory_ + "/fakebin/Tallowin.exe");
     std::ofstream(directory_ + "/" + todaysLogName(), std::ios::binary) << kEarlierLog;

@@ -59,13 +59,54 @@ SessionResult ProgramSessionTest::runWithBuiltLaunchers(const std::string& input
   return runWithPath(input, DESIGNOPT_BIN_DIR, timeoutSeconds);
 }
 
+namespace {
+
+void removeJournals(const std::string& directory) {
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    if (entry.path().filename().string().rfind("designopt.journal", 0) == 0) {
+      std::filesystem::remove(entry.path());
+    }
+  }
+}
+
+}  // namespace
+
+SessionResult ProgramSessionTest::resume(const std::string& input, int timeoutSeconds) {
+  return runWithArguments(input, "--resume", timeoutSeconds);
+}
+
+SessionResult ProgramSessionTest::runWithArguments(const std::string& input,
+                                                   const std::string& arguments,
+                                                   int timeoutSeconds) {
+  std::ofstream(directory_ + "/stdin.txt", std::ios::binary) << input;
+  const std::string command = "cd '" + directory_ + "' && PATH='" + directory_ +
+                              "/fakebin':\"$PATH\" timeout " + std::to_string(timeoutSeconds) +
+                              " '" + designopt_ + "' " + arguments +
+                              " < stdin.txt > stdout.txt 2> stderr.txt";
+  const int raw = std::system(command.c_str());
+  SessionResult result;
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = readFile("stdout.txt");
+  result.err = readFile("stderr.txt");
+  return result;
+}
+
+void ProgramSessionTest::useDesignoptAlone() {
+  const std::string alone = directory_ + "/alone";
+  std::filesystem::create_directories(alone);
+  std::filesystem::copy_file(DESIGNOPT_BIN_DIR "/designopt", alone + "/designopt",
+                             std::filesystem::copy_options::overwrite_existing);
+  designopt_ = alone + "/designopt";
+}
+
 SessionResult ProgramSessionTest::runWithPath(const std::string& input,
                                               const std::string& launcherDirectory,
                                               int timeoutSeconds) {
+  if (!keepJournal_) removeJournals(directory_);
   std::ofstream(directory_ + "/stdin.txt", std::ios::binary) << input;
   const std::string command = "cd '" + directory_ + "' && PATH='" + launcherDirectory +
                               "':\"$PATH\" timeout " + std::to_string(timeoutSeconds) +
-                              " '" DESIGNOPT_BIN_DIR "/designopt' < stdin.txt > stdout.txt" +
+                              " '" + designopt_ + "' < stdin.txt > stdout.txt" +
                               " 2> stderr.txt";
   const int raw = std::system(command.c_str());
   SessionResult result;
@@ -77,7 +118,8 @@ SessionResult ProgramSessionTest::runWithPath(const std::string& input,
 
 SessionResult ProgramSessionTest::runAndKillAtPrompt(const std::string& input,
                                                     const std::string& prompt, int occurrence,
-                                                    int timeoutSeconds) {
+                                                    int timeoutSeconds, const char* argument) {
+  if (!keepJournal_) removeJournals(directory_);
   std::filesystem::remove(directory_ + "/stdout.txt");
   std::filesystem::remove(directory_ + "/stderr.txt");
   int console[2];
@@ -92,7 +134,7 @@ SessionResult ProgramSessionTest::runAndKillAtPrompt(const std::string& input,
     close(console[1]);
     if (std::freopen("stdout.txt", "w", stdout) == nullptr) _exit(126);
     if (std::freopen("stderr.txt", "w", stderr) == nullptr) _exit(126);
-    execl(DESIGNOPT_BIN_DIR "/designopt", "designopt", static_cast<char*>(nullptr));
+    execl(designopt_.c_str(), "designopt", argument, static_cast<char*>(nullptr));
     _exit(127);
   }
   close(console[0]);

@@ -54,13 +54,28 @@ class ProgramSessionTest : public ::testing::Test {
   // its standard output shows `prompt` for the `occurrence`-th time. The result's
   // status is 128 + 9 when it was killed there, kTimedOut when the prompt never came.
   SessionResult runAndKillAtPrompt(const std::string& input, const std::string& prompt,
-                                   int occurrence, int timeoutSeconds = 60);
+                                   int occurrence, int timeoutSeconds = 60,
+                                   const char* argument = nullptr);
 
   // Runs designopt with the given directory of launchers first on PATH.
   SessionResult runWithPath(const std::string& input, const std::string& launcherDirectory,
                             int timeoutSeconds);
 
+  // `designopt --resume` on the fake launchers, with `input` as its standard input.
+  SessionResult resume(const std::string& input, int timeoutSeconds = 120);
+  // designopt with any arguments ("" for none) on the fake launchers.
+  SessionResult runWithArguments(const std::string& input, const std::string& arguments,
+                                 int timeoutSeconds = 120);
+
+  // From now on runs a copy of designopt that lies alone in a folder of the test, so
+  // that no launcher is found beside it.
+  void useDesignoptAlone();
+
   std::string directory_;
+  // Each session starts as in a fresh folder: the journal of the session before is
+  // removed first, unless a test of the journal keeps it.
+  bool keepJournal_ = false;
+  std::string designopt_ = DESIGNOPT_BIN_DIR "/designopt";
 };
 
 // Number of non-overlapping occurrences of `what` in `text`.

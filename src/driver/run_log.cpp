@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "numeric/quad_model.h"
-#include "platform/waiting.h"
+#include "platform/session_journal.h"
 
 namespace designopt {
 
@@ -25,14 +25,14 @@ std::string runLogName(const char* month, const char* day, const char* year) {
 
 std::FILE* openRunLog(const char* month, const char* day, const char* year) {
   const std::string name = runLogName(month, day, year);
-  std::FILE* log = std::fopen(name.c_str(), "a");
+  // The log is written between waits for the designer and the workbook; each wait
+  // writes it out, so a designopt stopped at a prompt loses nothing it had written,
+  // and a resumed run continues it (platform/session_journal.h).
+  std::FILE* log = openAppendedOutput(name);
   if (log == nullptr) {
     std::printf("Data file log*.dat not found!\n");
     std::exit(1);
   }
-  // The log is written between waits for the designer and the workbook; each wait
-  // flushes it, so a designopt stopped at a prompt loses nothing it had written.
-  keepOutputFlushedBeforeWaits(log);
   return log;
 }
 
@@ -79,8 +79,7 @@ void writeIterationSummary(std::FILE* log, int /*iteration*/, int n, int nPoints
 
 void closeRunLog(std::FILE*& log) {
   if (log == nullptr) return;
-  forgetOutputBeforeWaits(log);
-  std::fclose(log);
+  closeAppendedOutput(log);
   log = nullptr;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/date_text.h"
 
+#include "platform/session_journal.h"
+
 namespace designopt {
 
 std::string formatDateText(const std::tm& when) {
@@ -9,6 +11,14 @@ std::string formatDateText(const std::tm& when) {
 }
 
 std::string localDateText() {
+  // A resumed run dates its files as the first run did.
+  if (const JournalRecord* record = replayNext("date")) return record->text;
+  const std::string text = clockDateText();
+  recordEntry("date", text);
+  return text;
+}
+
+std::string clockDateText() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
 #if defined(_WIN32)

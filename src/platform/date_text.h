@@ -8,6 +8,10 @@
 namespace designopt {
 
 std::string formatDateText(const std::tm& when);
-std::string localDateText();  // the current local time
+// The current local date; recorded in the session journal, and taken from it when a
+// run is resumed.
+std::string localDateText();
+// The clock's date itself, never journaled.
+std::string clockDateText();
 
 }  // namespace designopt

@@ -13,6 +13,11 @@ namespace designopt {
 // "Warning: <command> ended with status <status>".
 int runCommand(const char* commandLine);
 
+// Adds the folder of designopt's own executable at the end of the PATH that commands
+// are run with, so that the launchers installed beside designopt are found wherever
+// it is started from; a folder already on the PATH that holds launchers still wins.
+void addOwnFolderToCommandPath();
+
 // Turns a raw system() result into the shell's exit status.
 int shellExitStatus(int systemResult);
 

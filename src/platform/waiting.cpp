@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/session_journal.h"
+
 namespace designopt {
 
 namespace {
@@ -29,6 +31,7 @@ void forgetOutputBeforeWaits(std::FILE* file) {
 void flushBeforeWaiting() {
   // The files first: by the time the designer sees the prompt, the log holds
   // everything written before it.
+  flushAppendedOutputs();
   for (std::FILE* file : registeredOutputs()) std::fflush(file);
   std::fflush(stdout);
   std::fflush(stderr);

@@ -8,8 +8,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "platform/date_text.h"
+#include "platform/session_journal.h"
 #include "product/product_record.h"
 
 namespace designopt {
@@ -85,16 +87,39 @@ bool removeStaleCostFile() {
   return false;
 }
 
-bool readWorkbookCost(double& cost) {
+namespace {
+
+// What a pricing left in "ProIn.dat", as the session journal records it: the cost
+// ("%.17g" and its exact bits), "not-found" or "no-cost".
+std::string costFileOutcome() {
   std::FILE* file = std::fopen("ProIn.dat", "r");
-  if (file == nullptr) {
+  if (file == nullptr) return "not-found";
+  double cost = 0.0;
+  const bool read = parseWorkbookCost(file, cost);
+  std::fclose(file);
+  return read ? exactNumberText(cost) : "no-cost";
+}
+
+}  // namespace
+
+bool readWorkbookCost(double& cost) {
+  // A resumed run takes the cost its first run read.
+  std::string outcome;
+  if (const JournalRecord* record = replayNext("cost")) {
+    outcome = record->text;
+  } else {
+    outcome = costFileOutcome();
+  }
+  recordEntry("cost", outcome);
+  if (outcome == "not-found") {
     std::printf("Data file ProIn.dat not found !\n");
     return false;
   }
-  const bool read = parseWorkbookCost(file, cost);
-  std::fclose(file);
-  if (!read) std::printf("Data file ProIn.dat holds no cost !\n");
-  return read;
+  if (outcome == "no-cost") {
+    std::printf("Data file ProIn.dat holds no cost !\n");
+    return false;
+  }
+  return parseExactNumber(outcome, cost);
 }
 
 }  // namespace designopt

@@ -13,6 +13,7 @@
 
 #include "platform/console_answers.h"
 #include "platform/run_command.h"
+#include "platform/session_journal.h"
 #include "product/exchange_files.h"
 #include "product/performance_model.h"
 #include "product/product_record.h"
@@ -70,7 +71,9 @@ double evaluateObjective(const DVector& x) {
   writeExchangeFileOrExit();
   std::printf(" Please Wait While Excel Cost is Running....\n");
   for (;;) {
-    if (!removeStaleCostFile()) std::exit(1);
+    // A resumed run that takes this Tallowin's status from the session journal keeps
+    // the "ProIn.dat" that it left.
+    if (!replaysNext("launcher") && !removeStaleCostFile()) std::exit(1);
     runCommand("Tallowin.exe");
     std::printf(" Done!...Press 'Enter'\n");
     readConfirmation(1);
