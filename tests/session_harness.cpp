@@ -1,6 +1,7 @@
 // The child-process harness of the whole-program tests.
 #include "session_harness.h"
 
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -157,6 +158,81 @@ SessionResult ProgramSessionTest::runAndKillAtPrompt(const std::string& input,
 
   SessionResult result;
   if (promptShown) {
+    result.status = 128 + SIGKILL;
+  } else if (ended) {
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  } else {
+    result.status = kTimedOut;
+  }
+  result.out = readFile("stdout.txt");
+  result.err = readFile("stderr.txt");
+  return result;
+}
+
+namespace {
+
+// True while the process is blocked in read() on its standard input.
+bool blockedReadingTheConsole(pid_t pid) {
+  std::ifstream syscall("/proc/" + std::to_string(pid) + "/syscall");
+  std::string number;
+  std::string fd;
+  syscall >> number >> fd;
+  return number == "0" && fd == "0x0";
+}
+
+}  // namespace
+
+SessionResult ProgramSessionTest::runAndKillWhenWaiting(const std::string& input,
+                                                       const char* argument,
+                                                       int timeoutSeconds) {
+  std::filesystem::remove(directory_ + "/stdout.txt");
+  std::filesystem::remove(directory_ + "/stderr.txt");
+  std::filesystem::remove(directory_ + "/launcher.pid");
+  int console[2];
+  EXPECT_EQ(pipe(console), 0);
+  const std::string path = directory_ + "/fakebin:" + std::getenv("PATH");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(directory_.c_str()) != 0) _exit(126);
+    setenv("PATH", path.c_str(), 1);
+    dup2(console[0], 0);
+    close(console[0]);
+    close(console[1]);
+    if (std::freopen("stdout.txt", "w", stdout) == nullptr) _exit(126);
+    if (std::freopen("stderr.txt", "w", stderr) == nullptr) _exit(126);
+    execl(designopt_.c_str(), "designopt", argument, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(console[0]);
+  EXPECT_EQ(write(console[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+
+  // Waiting: the console pipe is empty and designopt is blocked reading it (seen twice,
+  // 20 ms apart), or a launcher hangs.
+  bool waiting = false;
+  bool ended = false;
+  int status = 0;
+  int seen = 0;
+  for (int polls = 0; polls < timeoutSeconds * 100 && !waiting && !ended; ++polls) {
+    int unread = -1;
+    ioctl(console[1], FIONREAD, &unread);
+    seen = unread == 0 && blockedReadingTheConsole(pid) ? seen + 1 : 0;
+    waiting = seen >= 2 || fileExists("launcher.pid");
+    ended = !waiting && waitpid(pid, &status, WNOHANG) == pid;
+    if (!waiting && !ended) usleep(10000);
+  }
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  if (fileExists("launcher.pid")) {
+    usleep(50000);  // the launcher has written its pid before it sleeps
+    kill(std::stoi(readFile("launcher.pid")), SIGKILL);
+    std::filesystem::remove(directory_ + "/launcher.pid");
+  }
+  close(console[1]);
+
+  SessionResult result;
+  if (waiting) {
     result.status = 128 + SIGKILL;
   } else if (ended) {
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -77,7 +77,7 @@ int shellExitStatus(int systemResult) {
 #endif
 }
 
-int runCommand(const char* commandLine) {
+int runCommand(const char* commandLine, void (*beforeRunning)()) {
   // The child writes to the same console, and designopt may be stopped while it
   // waits: everything written so far goes out first.
   flushBeforeWaiting();
@@ -93,6 +93,7 @@ int runCommand(const char* commandLine) {
     }
     interpreterStarted = fields < 3;
   } else {
+    if (beforeRunning != nullptr) beforeRunning();
     const int systemResult = std::system(commandLine);
     status = shellExitStatus(systemResult);
     interpreterStarted = systemResult != -1;

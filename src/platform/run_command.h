@@ -11,7 +11,11 @@ namespace designopt {
 // error stream: "Warning: <command> was not found; put the folder that holds the
 // launchers on the PATH" when the interpreter could not find the command, otherwise
 // "Warning: <command> ended with status <status>".
-int runCommand(const char* commandLine);
+//
+// A run that is taken from the session journal (a resumed run) is not run: its
+// recorded status stands for it. `beforeRunning`, when given, is called just before
+// the command really runs, and only then.
+int runCommand(const char* commandLine, void (*beforeRunning)() = nullptr);
 
 // Adds the folder of designopt's own executable at the end of the PATH that commands
 // are run with, so that the launchers installed beside designopt are found wherever

@@ -704,11 +704,6 @@ const JournalRecord* replayNext(const char* kind) {
   return &r;
 }
 
-bool replaysNext(const char* kind) {
-  const JournalState& s = journal();
-  return s.mode == Mode::Replaying && s.next < s.records.size() && s.records[s.next].kind == kind;
-}
-
 void recordEntry(const char* kind, const std::string& text) {
   JournalState& s = journal();
   if (s.mode != Mode::Recording) return;

@@ -86,10 +86,6 @@ struct JournalRecord {
 // of the journal or at its first end of input, and the run carries on recording).
 const JournalRecord* replayNext(const char* kind);
 
-// True when the next record will be replayed and is of `kind` (a launcher run that is
-// taken from the journal is not run, and what prepares it is not done either).
-bool replaysNext(const char* kind);
-
 // Appends a record when the run is recording; does nothing otherwise.
 void recordEntry(const char* kind, const std::string& text);
 

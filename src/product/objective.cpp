@@ -13,7 +13,6 @@
 
 #include "platform/console_answers.h"
 #include "platform/run_command.h"
-#include "platform/session_journal.h"
 #include "product/exchange_files.h"
 #include "product/performance_model.h"
 #include "product/product_record.h"
@@ -31,6 +30,10 @@ void writeExchangeFileOrExit() {
   if (writeExchangeFile()) return;
   std::printf("\n");
   std::exit(1);
+}
+
+void removeStaleCostFileOrExit() {
+  if (!removeStaleCostFile()) std::exit(1);
 }
 
 }  // namespace
@@ -71,10 +74,9 @@ double evaluateObjective(const DVector& x) {
   writeExchangeFileOrExit();
   std::printf(" Please Wait While Excel Cost is Running....\n");
   for (;;) {
-    // A resumed run that takes this Tallowin's status from the session journal keeps
-    // the "ProIn.dat" that it left.
-    if (!replaysNext("launcher") && !removeStaleCostFile()) std::exit(1);
-    runCommand("Tallowin.exe");
+    // The old cost goes just before Tallowin runs; a resumed run that takes this
+    // Tallowin's status from the session journal keeps the "ProIn.dat" it left.
+    runCommand("Tallowin.exe", removeStaleCostFileOrExit);
     std::printf(" Done!...Press 'Enter'\n");
     readConfirmation(1);
     double cost = 0.0;
