@@ -12,9 +12,12 @@
 #      for some arguments, and the constraint penalty's weight of 1e8 makes that show in
 #      the last printed digits of the constrained search's fOpt on the standard error
 #      stream of these sessions.
+#   4. the session journal: the demo answers stopped (input ended, or killed at a
+#      prompt) and gone on with by "designopt --resume", against the golden transcripts,
+#      and a second designopt in a folder where one works.
 # The Windows side is compared after turning CR LF into LF, and the date of the run
 # (the first line of input.dat) is replaced by "<date>" on both sides; the run log is
-# compared whatever its dated name. Any other difference fails the script and is
+# compared whatever its dated name, the session journal whatever platform wrote it. Any other difference fails the script and is
 # shown with diff.
 #
 # Usage: scripts/wine-compare.sh
@@ -86,8 +89,14 @@ normalise() {
   for file in "$directory"/*; do
     name=$(basename "$file")
     [[ -n $date && $name == "log$(tr -d ' ' <<<"$date").dat" ]] && name=run-log.txt
-    DATE="$date" perl -0777 -pe 's/\r\n/\n/g; s/\Q$ENV{DATE}\E/<date>/g if length $ENV{DATE}' \
-      "$file" >"$out/$name"
+    # The session journal names the platform that wrote it, and its run-log records
+    # count the log's bytes on disk, where Windows ends each line with CR LF.
+    DATE="$date" JOURNAL=$([[ $name == designopt.journal ]] && echo 1) perl -0777 -pe '
+      s/\r\n/\n/g; s/\Q$ENV{DATE}\E/<date>/g if length $ENV{DATE};
+      if ($ENV{JOURNAL}) {
+        s/^designopt (\S+) (linux|windows)$/designopt $1 <platform>/m;
+        s/^began .*$/began <date>/m; s/^log-flush .*$/log-flush <on disk>/mg;
+      }' "$file" >"$out/$name"
   done
 }
 
@@ -141,6 +150,76 @@ for golden in tests/golden/*/; do
     "$work/normalised/$session-builtin-linux" "$work/normalised/$session-builtin-windows" \
     "$strictness"
 done
+
+# The session journal under Windows: the demo answers stopped at a prompt and gone on
+# with by "designopt --resume", against the golden transcripts. A run stopped where its
+# console input ended (K answer lines, then the rest given to the resume), a run killed
+# while it waits for an answer, and one designopt per folder.
+golden=tests/golden/demo-convex
+expected="$work/normalised/demo-convex-golden"
+resume_check() {  # resume_check WHAT DIRECTORY
+  local directory=$1 actual="$work/normalised/$(basename "$1")-transcripts"
+  normalise "$directory" "$directory-normalised"
+  rm -rf "$actual"
+  mkdir -p "$actual"
+  for transcript in status.txt stdout.txt run-log.txt outexcel.dat input.dat; do
+    cp "$directory-normalised/$transcript" "$actual/" 2>/dev/null || true
+  done
+  # The resume's own line comes first on the error stream.
+  tail -n +2 "$directory-normalised/stderr.txt" >"$actual/stderr.txt"
+  compare "$2" "$expected" "$actual"
+}
+resume_windows() {  # resume_windows DIRECTORY INPUT: designopt.exe --resume in DIRECTORY
+  (cd "$1" && DESIGNOPT_FAKE_COST=convex WINEPATH="$(windows_path "$work/fakebin")" \
+    timeout "$session_timeout" "$wine" "$root/build-windows-builtin/bin/designopt.exe" \
+    --resume <"$2" >stdout.txt 2>stderr.txt) && echo 0 >"$1/status.txt" || echo $? >"$1/status.txt"
+}
+answers="$golden/answers.txt"
+for typed in 8 20 31; do
+  directory="$work/runs/resume-after-$typed"
+  head -n "$typed" "$answers" >"$work/first.txt"
+  tail -n "+$((typed + 1))" "$answers" >"$work/rest.txt"
+  DESIGNOPT_FAKE_COST=convex run_session windows "$work/fakebin" "$work/first.txt" "$directory"
+  resume_windows "$directory" "$work/rest.txt"
+  resume_check "$directory" "demo answers, input ended after $typed lines, resumed"
+done
+
+# Killed (SIGKILL) while it waits for the 21st answer line, with its console still open;
+# meanwhile a second designopt in the folder must end at once.
+directory="$work/runs/resume-killed"
+rm -rf "$directory" && mkdir -p "$directory"
+head -n 20 "$answers" >"$work/first.txt"
+tail -n +21 "$answers" >"$work/rest.txt"
+# The console is a named pipe that stays open until designopt has been killed.
+rm -f "$work/console" && mkfifo "$work/console"
+(cd "$directory" && DESIGNOPT_FAKE_COST=convex WINEPATH="$(windows_path "$work/fakebin")" \
+  "$wine" "$root/build-windows-builtin/bin/designopt.exe" <"$work/console" >stdout.txt \
+  2>stderr.txt) &
+waiter=$!
+exec 7>"$work/console"
+cat "$work/first.txt" >&7
+for _ in $(seq 1 120); do
+  grep -q "Which one you want to choose" "$directory/stdout.txt" 2>/dev/null && break
+  sleep 0.5
+done
+sleep 2
+second=0
+(cd "$directory" && "$wine" "$root/build-windows-builtin/bin/designopt.exe" </dev/null \
+  >second-out.txt 2>second-err.txt) || second=$?
+if [[ $second == 1 && ! -s $directory/second-out.txt ]] &&
+  [[ "$(tr -d '\r' <"$directory/second-err.txt")" == "Another designopt is working in this folder." ]]; then
+  echo "same: a second designopt in the folder ends at once"
+else
+  echo "DIFFERENT: a second designopt in the folder (status $second):"
+  cat "$directory/second-err.txt"
+  failures=$((failures + 1))
+fi
+rm -f "$directory/second-out.txt" "$directory/second-err.txt"
+pkill -KILL -f 'build-windows-builtin.bin.designopt[.]exe' || true
+exec 7>&-
+wait "$waiter" 2>/dev/null || true
+resume_windows "$directory" "$work/rest.txt"
+resume_check "$directory" "demo answers, killed at the cut list, resumed"
 "$wineserver" -w
 
 if ((failures)); then
