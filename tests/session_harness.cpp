@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -79,17 +80,7 @@ SessionResult ProgramSessionTest::resume(const std::string& input, int timeoutSe
 SessionResult ProgramSessionTest::runWithArguments(const std::string& input,
                                                    const std::string& arguments,
                                                    int timeoutSeconds) {
-  std::ofstream(directory_ + "/stdin.txt", std::ios::binary) << input;
-  const std::string command = "cd '" + directory_ + "' && PATH='" + directory_ +
-                              "/fakebin':\"$PATH\" timeout " + std::to_string(timeoutSeconds) +
-                              " '" + designopt_ + "' " + arguments +
-                              " < stdin.txt > stdout.txt 2> stderr.txt";
-  const int raw = std::system(command.c_str());
-  SessionResult result;
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = readFile("stdout.txt");
-  result.err = readFile("stderr.txt");
-  return result;
+  return runCommandLine(input, directory_ + "/fakebin", arguments, timeoutSeconds);
 }
 
 void ProgramSessionTest::useDesignoptAlone() {
@@ -104,66 +95,21 @@ SessionResult ProgramSessionTest::runWithPath(const std::string& input,
                                               const std::string& launcherDirectory,
                                               int timeoutSeconds) {
   if (!keepJournal_) removeJournals(directory_);
+  return runCommandLine(input, launcherDirectory, "", timeoutSeconds);
+}
+
+SessionResult ProgramSessionTest::runCommandLine(const std::string& input,
+                                                 const std::string& launcherDirectory,
+                                                 const std::string& arguments,
+                                                 int timeoutSeconds) {
   std::ofstream(directory_ + "/stdin.txt", std::ios::binary) << input;
   const std::string command = "cd '" + directory_ + "' && PATH='" + launcherDirectory +
-                              "':\"$PATH\" timeout " + std::to_string(timeoutSeconds) +
-                              " '" + designopt_ + "' < stdin.txt > stdout.txt" +
-                              " 2> stderr.txt";
+                              "':\"$PATH\" timeout " + std::to_string(timeoutSeconds) + " '" +
+                              designopt_ + "' " + arguments +
+                              " < stdin.txt > stdout.txt 2> stderr.txt";
   const int raw = std::system(command.c_str());
   SessionResult result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = readFile("stdout.txt");
-  result.err = readFile("stderr.txt");
-  return result;
-}
-
-SessionResult ProgramSessionTest::runAndKillAtPrompt(const std::string& input,
-                                                    const std::string& prompt, int occurrence,
-                                                    int timeoutSeconds, const char* argument) {
-  if (!keepJournal_) removeJournals(directory_);
-  std::filesystem::remove(directory_ + "/stdout.txt");
-  std::filesystem::remove(directory_ + "/stderr.txt");
-  int console[2];
-  EXPECT_EQ(pipe(console), 0);
-  const std::string path = directory_ + "/fakebin:" + std::getenv("PATH");
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(directory_.c_str()) != 0) _exit(126);
-    setenv("PATH", path.c_str(), 1);
-    dup2(console[0], 0);
-    close(console[0]);
-    close(console[1]);
-    if (std::freopen("stdout.txt", "w", stdout) == nullptr) _exit(126);
-    if (std::freopen("stderr.txt", "w", stderr) == nullptr) _exit(126);
-    execl(designopt_.c_str(), "designopt", argument, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(console[0]);
-  // The whole input at once; the console stays open, so designopt waits for more.
-  EXPECT_EQ(write(console[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
-
-  bool promptShown = false;
-  bool ended = false;
-  int status = 0;
-  for (int waited = 0; waited < timeoutSeconds * 100 && !promptShown && !ended; ++waited) {
-    promptShown = countOf(readFile("stdout.txt"), prompt) >= occurrence;
-    ended = !promptShown && waitpid(pid, &status, WNOHANG) == pid;
-    if (!promptShown && !ended) usleep(10000);
-  }
-  if (!ended) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-  }
-  close(console[1]);
-
-  SessionResult result;
-  if (promptShown) {
-    result.status = 128 + SIGKILL;
-  } else if (ended) {
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  } else {
-    result.status = kTimedOut;
-  }
   result.out = readFile("stdout.txt");
   result.err = readFile("stderr.txt");
   return result;
@@ -182,9 +128,10 @@ bool blockedReadingTheConsole(pid_t pid) {
 
 }  // namespace
 
-SessionResult ProgramSessionTest::runAndKillWhenWaiting(const std::string& input,
-                                                       const char* argument,
-                                                       int timeoutSeconds) {
+SessionResult ProgramSessionTest::runAndKillWhen(
+    const std::string& input, const char* argument, int timeoutSeconds,
+    const std::function<bool(pid_t designopt, int console)>& stopHere) {
+  if (!keepJournal_) removeJournals(directory_);
   std::filesystem::remove(directory_ + "/stdout.txt");
   std::filesystem::remove(directory_ + "/stderr.txt");
   std::filesystem::remove(directory_ + "/launcher.pid");
@@ -204,21 +151,16 @@ SessionResult ProgramSessionTest::runAndKillWhenWaiting(const std::string& input
     _exit(127);
   }
   close(console[0]);
+  // The whole input at once; the console stays open, so designopt waits for more.
   EXPECT_EQ(write(console[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
 
-  // Waiting: the console pipe is empty and designopt is blocked reading it (seen twice,
-  // 20 ms apart), or a launcher hangs.
-  bool waiting = false;
+  bool stopped = false;
   bool ended = false;
   int status = 0;
-  int seen = 0;
-  for (int polls = 0; polls < timeoutSeconds * 100 && !waiting && !ended; ++polls) {
-    int unread = -1;
-    ioctl(console[1], FIONREAD, &unread);
-    seen = unread == 0 && blockedReadingTheConsole(pid) ? seen + 1 : 0;
-    waiting = seen >= 2 || fileExists("launcher.pid");
-    ended = !waiting && waitpid(pid, &status, WNOHANG) == pid;
-    if (!waiting && !ended) usleep(10000);
+  for (int polls = 0; polls < timeoutSeconds * 100 && !stopped && !ended; ++polls) {
+    stopped = stopHere(pid, console[1]);
+    ended = !stopped && waitpid(pid, &status, WNOHANG) == pid;
+    if (!stopped && !ended) usleep(10000);
   }
   if (!ended) {
     kill(pid, SIGKILL);
@@ -232,7 +174,7 @@ SessionResult ProgramSessionTest::runAndKillWhenWaiting(const std::string& input
   close(console[1]);
 
   SessionResult result;
-  if (waiting) {
+  if (stopped) {
     result.status = 128 + SIGKILL;
   } else if (ended) {
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -242,6 +184,28 @@ SessionResult ProgramSessionTest::runAndKillWhenWaiting(const std::string& input
   result.out = readFile("stdout.txt");
   result.err = readFile("stderr.txt");
   return result;
+}
+
+SessionResult ProgramSessionTest::runAndKillAtPrompt(const std::string& input,
+                                                    const std::string& prompt, int occurrence,
+                                                    int timeoutSeconds) {
+  return runAndKillWhen(input, nullptr, timeoutSeconds, [&](pid_t, int) {
+    return countOf(readFile("stdout.txt"), prompt) >= occurrence;
+  });
+}
+
+SessionResult ProgramSessionTest::runAndKillWhenWaiting(const std::string& input,
+                                                       const char* argument,
+                                                       int timeoutSeconds) {
+  // Waiting: the console pipe is empty and designopt is blocked reading it (seen twice,
+  // 10 ms apart), or a launcher hangs.
+  int seen = 0;
+  return runAndKillWhen(input, argument, timeoutSeconds, [&](pid_t pid, int console) {
+    int unread = -1;
+    ioctl(console, FIONREAD, &unread);
+    seen = unread == 0 && blockedReadingTheConsole(pid) ? seen + 1 : 0;
+    return seen >= 2 || fileExists("launcher.pid");
+  });
 }
 
 std::string ProgramSessionTest::readFile(const std::string& name) const {

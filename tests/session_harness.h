@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 
 namespace designopt_tests {
@@ -54,8 +57,7 @@ class ProgramSessionTest : public ::testing::Test {
   // its standard output shows `prompt` for the `occurrence`-th time. The result's
   // status is 128 + 9 when it was killed there, kTimedOut when the prompt never came.
   SessionResult runAndKillAtPrompt(const std::string& input, const std::string& prompt,
-                                   int occurrence, int timeoutSeconds = 60,
-                                   const char* argument = nullptr);
+                                   int occurrence, int timeoutSeconds = 60);
 
   // Runs designopt (with `argument`, or none) on the fake launchers with `input` typed
   // into a console that stays open, and kills it with SIGKILL once it waits: once it
@@ -65,9 +67,18 @@ class ProgramSessionTest : public ::testing::Test {
   SessionResult runAndKillWhenWaiting(const std::string& input, const char* argument = nullptr,
                                       int timeoutSeconds = 60);
 
+  // The shape of both: designopt on a console that stays open, killed once `stopHere`
+  // says so (polled every 10 ms with its pid and the console's writing end).
+  SessionResult runAndKillWhen(const std::string& input, const char* argument,
+                               int timeoutSeconds,
+                               const std::function<bool(pid_t designopt, int console)>& stopHere);
+
   // Runs designopt with the given directory of launchers first on PATH.
   SessionResult runWithPath(const std::string& input, const std::string& launcherDirectory,
                             int timeoutSeconds);
+  // The same with arguments, keeping the folder's journals.
+  SessionResult runCommandLine(const std::string& input, const std::string& launcherDirectory,
+                               const std::string& arguments, int timeoutSeconds);
 
   // `designopt --resume` on the fake launchers, with `input` as its standard input.
   SessionResult resume(const std::string& input, int timeoutSeconds = 120);

@@ -671,13 +671,6 @@ void finishSessionJournal() {
   s.mode = Mode::Off;
 }
 
-void stopSessionJournal() {
-  JournalState& s = journal();
-  if (s.fd >= 0) closeJournalDescriptor(s.fd);
-  s.fd = -1;
-  s.mode = Mode::Off;
-}
-
 bool journalInUse() {
   const Mode mode = journal().mode;
   return mode == Mode::Recording || mode == Mode::Replaying;

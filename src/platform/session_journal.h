@@ -69,9 +69,6 @@ bool startSessionJournal(JournalStart how, const std::string& version);
 // the designer never gave, and a resume goes on at that read).
 void finishSessionJournal();
 
-// Stops journaling in this process (for the child of a death test).
-void stopSessionJournal();
-
 // The seams. A record is a kind ("answer", "key", "date", "launcher", "cost",
 // "log-open", "log-flush") and the rest of its line.
 struct JournalRecord {
