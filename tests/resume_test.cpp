@@ -6,6 +6,8 @@
 //
 // Also here: what a resume refuses, one designopt per folder, the arguments, and the
 // launchers found beside designopt.
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -414,6 +416,28 @@ TEST_F(ResumeTest, AFolderThatCannotBeWrittenIsSaidAtOnce) {
   EXPECT_EQ(r.err.rfind("designopt cannot write in the folder " + directory_ + ": ", 0), 0u)
       << r.err;
   EXPECT_FALSE(fileExists("input.dat"));
+
+  // A folder without write permission, for a designopt that is not its owner (as root,
+  // the test runs designopt as nobody).
+  std::filesystem::remove(directory_ + "/" + kJournal);
+  useDesignoptAlone();  // a copy that the other user can run, wherever the build lies
+  chmod(directory_.c_str(), 0755);
+  const std::string asOtherUser =
+      getuid() == 0 && access("/usr/bin/setpriv", X_OK) == 0
+          ? "setpriv --reuid=65534 --regid=65534 --clear-groups "
+          : "";
+  if (getuid() == 0 && asOtherUser.empty()) GTEST_SKIP() << "no setpriv to drop root";
+  const std::string command = "cd '" + directory_ + "' && " + asOtherUser + "'" + designopt_ +
+                              "' < /dev/null > /dev/null 2> '" + ::testing::TempDir() +
+                              "unwritable.err'";
+  const int raw = std::system(command.c_str());
+  chmod(directory_.c_str(), 0700);
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+  std::ifstream in(::testing::TempDir() + "unwritable.err");
+  std::string message;
+  std::getline(in, message);
+  EXPECT_EQ(message, "designopt cannot write in the folder " + directory_ + ": Permission denied");
+  EXPECT_FALSE(fileExists(kJournal));
 }
 
 TEST_F(ResumeTest, Arguments) {
