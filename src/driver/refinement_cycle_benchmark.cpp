@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "anneal/model_minimisation.h"
+#include "modelsearch/model_minimisation.h"
 #include "cutting/cutting.h"
 #include "fixtures/test_designs.h"
 #include "numeric/quad_model.h"
