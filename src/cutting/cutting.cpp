@@ -8,8 +8,8 @@
 #include <limits>
 #include <vector>
 
-#include "modelsearch/model_minimisation.h"
 #include "anneal/search_sequence.h"
+#include "modelsearch/model_minimisation.h"
 #include "numeric/quad_model.h"
 #include "platform/console_answers.h"
 

@@ -3,18 +3,18 @@
 
 #include <cstdio>
 
-#include "modelsearch/model_minimisation.h"
 #include "cutting/cutting.h"
 #include "driver/design_state.h"
 #include "driver/problem_file.h"
 #include "driver/refinement_cycles.h"
 #include "driver/run_log.h"
-#include "runlog/run_log_format.h"
+#include "modelsearch/model_minimisation.h"
 #include "numeric/quad_model.h"
 #include "platform/console_answers.h"
 #include "product/constraints.h"
 #include "product/evaluation_counters.h"
 #include "product/product_record.h"
+#include "runlog/run_log_format.h"
 #include "sampling/latin_hypercube.h"
 #include "sampling/point_augmentation.h"
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "driver/refinement_cycles.h"
-#include "sampling/latin_hypercube.h"
 #include "random/random_generators.h"
+#include "sampling/latin_hypercube.h"
 
 namespace designopt {
 namespace {

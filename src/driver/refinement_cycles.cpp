@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "modelsearch/model_minimisation.h"
 #include "cutting/cutting.h"
+#include "modelsearch/model_minimisation.h"
 #include "numeric/quad_model.h"
 #include "platform/console_answers.h"
 #include "product/evaluation_counters.h"

@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "modelsearch/model_minimisation.h"
 #include "anneal/search_sequence.h"
-#include "modelsearch/constraint_penalty.h"
 #include "fixtures/test_designs.h"
+#include "modelsearch/constraint_penalty.h"
+#include "modelsearch/model_minimisation.h"
 #include "numeric/quad_model.h"
 #include "platform/silenced_output.h"
 #include "product/constraints.h"
