@@ -159,6 +159,19 @@ class ScriptedCyclesTest : public ::testing::Test {
     evaluationCount = s.nPoints;
   }
 
+  // Runs the cycles of an iteration on the unit square (cube) of n variables with its
+  // initial design priced; returns the console output and the log.
+  static void runCyclesFromInitialDesign(DesignState& s, int n, std::string& out, std::string& logText) {
+    startWithInitialDesign(s, n);
+    s.nAdded = 0;
+    std::FILE* log = std::tmpfile();
+    ASSERT_NE(log, nullptr);
+    ::testing::internal::CaptureStdout();
+    runRefinementCycles(s, log);
+    out = ::testing::internal::GetCapturedStdout();
+    logText = readAndClose(log);
+  }
+
   // Everything written to a temporary log; closes it.
   static std::string readAndClose(std::FILE* log) {
     std::rewind(log);
@@ -179,14 +192,8 @@ TEST_F(ScriptedCyclesTest, PureConcaveLimitEndsTheCyclesAfterTwelvePoints) {
   feed(script);
 
   DesignState s;
-  startWithInitialDesign(s);
-  s.nAdded = 0;
-
-  std::FILE* log = std::tmpfile();
-  ASSERT_NE(log, nullptr);
-  ::testing::internal::CaptureStdout();
-  runRefinementCycles(s, log);
-  const std::string out = ::testing::internal::GetCapturedStdout();
+  std::string out, logText;
+  runCyclesFromInitialDesign(s, 2, out, logText);
 
   EXPECT_EQ(s.nAdded, 12);
   EXPECT_EQ(s.nPoints, 18);
@@ -204,7 +211,6 @@ TEST_F(ScriptedCyclesTest, PureConcaveLimitEndsTheCyclesAfterTwelvePoints) {
     EXPECT_GT(s.funcValues[i], 9.0);
   }
 
-  const std::string logText = readAndClose(log);
   EXPECT_NE(logText.find("\n To break the concave, the Points Added:\n"), std::string::npos);
   EXPECT_NE(logText.find("\nThe fitted coefs are :\n"), std::string::npos);
 }
@@ -221,21 +227,14 @@ TEST_F(ScriptedCyclesTest, ThreeVariablesNeverMeetThePureConcaveLimit) {
   feed(script);
 
   DesignState s;
-  startWithInitialDesign(s, 3);
-  s.nAdded = 0;
-
-  std::FILE* log = std::tmpfile();
-  ASSERT_NE(log, nullptr);
-  ::testing::internal::CaptureStdout();
-  runRefinementCycles(s, log);
-  const std::string out = ::testing::internal::GetCapturedStdout();
+  std::string out, logText;
+  runCyclesFromInitialDesign(s, 3, out, logText);
 
   EXPECT_EQ(s.nAdded, 21);
   EXPECT_EQ(s.nPoints, 10 + 21);
   EXPECT_EQ(out.find("WARNING: This function is likely a pure concave function."), std::string::npos);
   EXPECT_EQ(countOf(out, "=== Continue because suspicous concave function ==="), 6u);
   EXPECT_EQ(countOf(out, "Suspicious concave function occured"), 8u);
-  const std::string logText = readAndClose(log);
   EXPECT_EQ(countOf(logText, "To break the concave, the Points Added:"), 7u);
   EXPECT_NE(logText.find("You chose to ignore suspicious concave function."), std::string::npos);
 }
