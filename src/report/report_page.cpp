@@ -531,7 +531,8 @@ std::string reportPage(const RunLogRecord& record, const std::string& logName) {
                        (d.closed && d.feasibleFound
                             ? "the black line is the best feasible cost from the evaluation where it "
                               "was reached (the log records the best design only at the end)."
-                            : d.closed ? "no feasible design was found, so no point is marked best."
+                            : d.closed ? "no feasible design was found: every point is drawn open "
+                                         "and none is marked best."
                                        : "the run was interrupted before its best design was recorded."),
                    true);
     page += figure(designSpaceChart(d, vars),
