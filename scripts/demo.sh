@@ -9,9 +9,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build"
 source "$root/scripts/needs.sh"
 
-need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v g++ >/dev/null || need+=(g++)
+mapfile -t need < <(missing_packages demo)
 install_needs "The demo" "${need[@]}"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDESIGNOPT_WARNINGS_AS_ERRORS=ON

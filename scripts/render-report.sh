@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Runs the demo session (scripts/demo.sh), makes the run report of its log with
 # designopt-report, renders the page in headless Chromium and checks that the
-# screenshot is not blank. Skips, with a message, where chromium is not installed.
-# Usage: scripts/render-report.sh [SCREENSHOT.png]   (default: build/report-demo.png)
+# screenshot is not blank. Skips, with a message, where chromium is not installed,
+# unless --require is given (as CI gives it): then a missing chromium fails.
+# Usage: scripts/render-report.sh [--require] [SCREENSHOT.png]   (default: build/report-demo.png)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build"
+require=no
+if [[ "${1:-}" == "--require" ]]; then
+  require=yes
+  shift
+fi
 shot="$(realpath -m "${1:-$build/report-demo.png}")"
 
 transcript="$(mktemp "${TMPDIR:-/tmp}/designopt-demo-transcript.XXXXXX")"
@@ -18,6 +24,10 @@ cmake --build "$build" --target designopt-report -j 2
 "$build/bin/designopt-report" "$log" -o "$work/report.html" --csv "$work/points.csv"
 
 browser="$(command -v chromium || command -v chromium-browser || true)"
+if [[ -z "$browser" && "$require" == yes ]]; then
+  echo "FAILED: the report cannot be rendered: chromium is not installed." >&2
+  exit 1
+fi
 if [[ -z "$browser" ]]; then
   echo "SKIPPED: the report was not rendered: chromium is not installed (apt-get install chromium)."
   exit 0

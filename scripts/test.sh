@@ -8,11 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/needs.sh
 
-need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v g++ >/dev/null || need+=(g++)
-[[ -d /usr/src/googletest || -f /usr/include/gtest/gtest.h ]] || need+=(libgtest-dev)
-[[ -f /usr/include/benchmark/benchmark.h ]] || need+=(libbenchmark-dev)
+mapfile -t need < <(missing_packages tests)
 install_needs "The tests" "${need[@]}"
 
 build=build

@@ -5,6 +5,7 @@
 // on the standard output, exit status 1, and a run log that holds exactly what the run
 // had written before the fault: a prefix of the log of the same session without the
 // fault, with at least the header and every iteration heading the console had shown.
+// A session without a fault leaves no model behind in the model context.
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,6 +15,7 @@
 
 #include "console/design_console.h"
 #include "numeric/one_based.h"
+#include "numeric/quad_model.h"
 #include "session_harness.h"
 
 namespace designopt_tests {
@@ -29,9 +31,23 @@ void* countingAllocator(std::size_t bytes) {
   return std::malloc(bytes);
 }
 
+// A request this large is a block of a deviate table: every one-based array of the
+// session is smaller (the largest, the point set, is 251 x 3 doubles).
+constexpr std::size_t kDeviateBlockBytes = 8192;
+
+// Fails the first block of a deviate table, which the first annealing search asks for.
+void* failingDeviateTableAllocator(std::size_t bytes) {
+  if (bytes >= kDeviateBlockBytes) return nullptr;
+  return std::malloc(bytes);
+}
+
+// The allocator the console runs with.
+designopt::ArrayAllocator sessionAllocator = countingAllocator;
+
 const char kFatalEnd[] =
     "Numeric run-time error\\.\\.\\.\n"
-    "allocation failure (in dvector|in ivector|1 in matrix|2 in matrix)\\(\\)\n"
+    "allocation failure (in dvector\\(\\)|in ivector\\(\\)|1 in matrix\\(\\)|2 in matrix\\(\\)|"
+    "in the deviate table)\n"
     "\\.\\.\\.now exiting to system\\.\\.\\.\n$";
 
 class AllocationFaultTest : public ProgramSessionTest {
@@ -45,11 +61,15 @@ class AllocationFaultTest : public ProgramSessionTest {
     setenv("PATH", path.c_str(), 1);
     if (std::freopen("stdin.txt", "r", stdin) == nullptr) std::_Exit(98);
     if (std::freopen("stdout.txt", "w", stdout) == nullptr) std::_Exit(97);
-    designopt::setArrayAllocatorForTesting(countingAllocator);
+    designopt::setArrayAllocatorForTesting(sessionAllocator);
     const int status = designopt::runDesignConsole();
     std::FILE* count = std::fopen("allocations.txt", "w");
     std::fprintf(count, "%ld\n", allocationsSoFar);
     std::fclose(count);
+    // Whether the model context still points into a design that has ended.
+    std::FILE* context = std::fopen("model_context.txt", "w");
+    std::fprintf(context, "%s\n", designopt::modelContext.coefs == nullptr ? "cleared" : "left set");
+    std::fclose(context);
     std::exit(status);
   }
 
@@ -73,11 +93,13 @@ TEST_F(AllocationFaultTest, TheRunEndsWithTheFatalErrorAndKeepsItsLog) {
   const std::string input = standardAnswers() + std::string(11, '\n') + "1\n0\n" + "\n\n\n";
 
   // The session without a fault: its log and its number of allocations.
+  sessionAllocator = countingAllocator;
   failingAllocation = 0;
   EXPECT_EXIT(runConsoleAndExit(input), ::testing::ExitedWithCode(0), "");
   const std::string fullLog = runLog();
   ASSERT_NE(fullLog.find("\n\n ======== Design  Iteration 2 =========== \n\n"),
             std::string::npos);
+  EXPECT_EQ(readFile("model_context.txt"), "cleared\n") << "the design's model outlived it";
   const long allocations = std::atol(readFile("allocations.txt").c_str());
   ASSERT_GT(allocations, 100);
   const std::string header = fullLog.substr(0, fullLog.find("The initial seed is 0\n") + 22);
@@ -103,6 +125,32 @@ TEST_F(AllocationFaultTest, TheRunEndsWithTheFatalErrorAndKeepsItsLog) {
     EXPECT_GE(static_cast<long>(log.size()), previousLength);
     previousLength = static_cast<long>(log.size());
   }
+}
+
+// The deviate tables of the annealing engine come from the same allocator: memory
+// running out for one ends the run like any array, with the fatal message, status 1 and
+// a log that keeps everything written before (here the first fit of iteration 1).
+TEST_F(AllocationFaultTest, ADeviateTableThatCannotBeAllocatedEndsTheRunAndKeepsItsLog) {
+  const std::string input = standardAnswers() + std::string(11, '\n') + "1\n0\n" + "\n\n\n";
+  sessionAllocator = countingAllocator;
+  failingAllocation = 0;
+  EXPECT_EXIT(runConsoleAndExit(input), ::testing::ExitedWithCode(0), "");
+  const std::string fullLog = runLog();
+
+  removeRunLogs();
+  sessionAllocator = failingDeviateTableAllocator;
+  EXPECT_EXIT(runConsoleAndExit(input), ::testing::ExitedWithCode(1),
+              ::testing::ContainsRegex("Numeric run-time error\\.\\.\\.\n"
+                                       "allocation failure in the deviate table\n"
+                                       "\\.\\.\\.now exiting to system\\.\\.\\.\n$"));
+  sessionAllocator = countingAllocator;
+
+  const std::string out = readFile("stdout.txt");
+  EXPECT_EQ(out.find("run-time error"), std::string::npos);
+  const std::string log = runLog();
+  EXPECT_EQ(fullLog.compare(0, log.size(), log), 0) << log;
+  EXPECT_NE(log.find("\nThe fitted coefs are :\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Points Summary"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 
 #include "anneal/deviate_table.h"
 #include "numeric/one_based.h"
-#include "sampling/random_generators.h"
+#include "random/random_generators.h"
 
 namespace designopt {
 
@@ -45,17 +45,9 @@ struct DeviateSource {
 };
 
 DeviateSource deviates;
-std::vector<std::unique_ptr<DeviateTable>> deviateTables;  // one per seed and half-angle
+DeviateTables deviateTables;  // one per seed and half-angle
 bool deviateTablesEnabled = true;
 double jumpHalfAngle = Annealer().halfAngle;
-
-DeviateTable* deviateTableFor(std::int32_t seed, double halfAngle) {
-  for (const auto& table : deviateTables) {
-    if (table->seed() == seed && table->halfAngle() == halfAngle) return table.get();
-  }
-  deviateTables.push_back(std::make_unique<DeviateTable>(seed, halfAngle));
-  return deviateTables.back().get();
-}
 
 std::size_t drawsSinceReseed() {
   return deviates.blockIndex * DeviateTable::kBlockEntries + deviates.offset;
@@ -79,7 +71,7 @@ double nextUniform() {
 void openDeviates(std::int32_t seed, double halfAngle) {
   deviates = DeviateSource();
   if (deviateTablesEnabled) {
-    deviates.table = deviateTableFor(seed, halfAngle);
+    deviates.table = deviateTables.tableFor(seed, halfAngle);
     deviates.block = deviates.table->block(0);
   }
   deviates.left = r250State();
@@ -242,7 +234,8 @@ int SAInit(CostFunction cost, int dim) {
   annealer.dim = dim;
   annealer.halfAngle = jumpHalfAngle;
   r250Seed(kAnnealerSeed);
-  openDeviates(kAnnealerSeed, annealer.halfAngle);
+  // Until the table is open the engine would draw directly from r250.
+  deviates = DeviateSource();
   if (dim < 1) return 0;
 
   annealer.current = allocatePoint(dim);
@@ -251,6 +244,9 @@ int SAInit(CostFunction cost, int dim) {
   if (annealer.trial == nullptr) return 0;
   annealer.best = allocatePoint(dim);
   if (annealer.best == nullptr) return 0;
+  // After the search's own arrays: memory running out for the table (which the
+  // process keeps) is the fatal numeric error, not a failed initialisation.
+  openDeviates(kAnnealerSeed, annealer.halfAngle);
   return 1;
 }
 

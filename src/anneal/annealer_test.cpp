@@ -12,7 +12,7 @@
 
 #include "anneal/search_sequence.h"
 #include "numeric/one_based.h"
-#include "sampling/random_generators.h"
+#include "random/random_generators.h"
 
 namespace designopt {
 namespace {

@@ -7,10 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <vector>
 
-#include "sampling/random_generators.h"
+#include "random/random_generators.h"
 
 namespace designopt {
 
@@ -33,6 +31,9 @@ class DeviateTable {
   // Seeds r250 with `seed` to take the state the table starts from, then puts r250
   // back as it was; randlcg is left as r250Seed(seed) leaves it.
   DeviateTable(std::int32_t seed, double halfAngle);
+  ~DeviateTable();
+  DeviateTable(const DeviateTable&) = delete;
+  DeviateTable& operator=(const DeviateTable&) = delete;
 
   // The two values that decide every entry: a table serves only searches with both.
   std::int32_t seed() const { return seed_; }
@@ -43,7 +44,7 @@ class DeviateTable {
   Block block(std::size_t block);
 
   // Draws computed so far; the table only grows.
-  std::size_t size() const { return blocks_.size() * kBlockEntries; }
+  std::size_t size() const { return blockCount_ * kBlockEntries; }
 
   // Puts r250 in the state that `draws` draws after the seeding leave it.
   void placeGenerator(std::size_t draws);
@@ -59,7 +60,33 @@ class DeviateTable {
   std::int32_t seed_;
   double halfAngle_;
   R250State next_;  // the generator after the last draw computed so far
-  std::vector<std::unique_ptr<Draws>> blocks_;
+  // The blocks computed so far, blocks_[0..blockCount_ - 1], in a list with room for
+  // blockRoom_; both the list and the blocks come from the one-based arrays' allocator,
+  // so that memory running out here ends the run as everywhere else (numericFatal).
+  Draws** blocks_ = nullptr;
+  std::size_t blockCount_ = 0;
+  std::size_t blockRoom_ = 0;
 };
+
+// The tables of every seed and half-angle the searches have used; they live for the
+// whole process. Allocated like the blocks, through the failable allocator.
+class DeviateTables {
+ public:
+  DeviateTables() = default;
+  ~DeviateTables();
+  DeviateTables(const DeviateTables&) = delete;
+  DeviateTables& operator=(const DeviateTables&) = delete;
+
+  // The table of this seed and half-angle, made on first request.
+  DeviateTable* tableFor(std::int32_t seed, double halfAngle);
+
+ private:
+  DeviateTable** tables_ = nullptr;
+  std::size_t count_ = 0;
+  std::size_t room_ = 0;
+};
+
+// The fatal text of memory running out for a deviate table.
+inline constexpr const char* kDeviateTableAllocationFailure = "allocation failure in the deviate table";
 
 }  // namespace designopt

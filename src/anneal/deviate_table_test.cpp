@@ -8,12 +8,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <vector>
 
 #include "anneal/annealer.h"
 #include "anneal/search_sequence.h"
 #include "numeric/one_based.h"
-#include "sampling/random_generators.h"
+#include "random/random_generators.h"
 
 namespace designopt {
 namespace {
@@ -27,7 +28,7 @@ TEST(DeviateTable, EveryEntryIsTheDirectDrawAndTangentForEachSeedAndHalfAngle) {
     double halfAngle;
   };
   const Key keys[] = {{12331, 1.5707813268}, {12331, 1.2}, {4711, 1.5707813268}};
-  std::vector<DeviateTable> tables;
+  std::deque<DeviateTable> tables;  // a table neither copies nor moves
   for (const Key& key : keys) tables.emplace_back(key.seed, key.halfAngle);
 
   // Built side by side and out of order, the tables hold what each seeding gives alone.

@@ -8,8 +8,8 @@
 #include <limits>
 #include <vector>
 
-#include "anneal/model_minimisation.h"
 #include "anneal/search_sequence.h"
+#include "modelsearch/model_minimisation.h"
 #include "numeric/quad_model.h"
 #include "platform/console_answers.h"
 
@@ -200,7 +200,11 @@ void cutDesignSpace(int n, int np, const DVector& prevLower, const DVector& prev
   chooseCuttingValue(np, s, modelMin);
 
   // One search per variable and direction. x carries the best point of each search
-  // into the next as the coordinates the start point does not redraw.
+  // into the next as the coordinates the start point does not redraw. The start point
+  // never draws the variable being cut, so it is zeroed once here: the engine moves
+  // that coordinate although the cut energy never reads it, and it must not move an
+  // indeterminate value.
+  for (int k = 0; k <= n; ++k) x[k] = 0.0;
   for (int i = 1; i <= n; ++i) {
     double lo = prevLower[i];
     for (int direction = 1; direction <= 2; ++direction) {

@@ -3,17 +3,18 @@
 
 #include <cstdio>
 
-#include "anneal/model_minimisation.h"
 #include "cutting/cutting.h"
 #include "driver/design_state.h"
 #include "driver/problem_file.h"
 #include "driver/refinement_cycles.h"
 #include "driver/run_log.h"
+#include "modelsearch/model_minimisation.h"
 #include "numeric/quad_model.h"
 #include "platform/console_answers.h"
 #include "product/constraints.h"
 #include "product/evaluation_counters.h"
 #include "product/product_record.h"
+#include "runlog/run_log_format.h"
 #include "sampling/latin_hypercube.h"
 #include "sampling/point_augmentation.h"
 
@@ -23,7 +24,15 @@ namespace {
 
 void printIterationHeading(int iteration, std::FILE* log) {
   std::printf("\n\n %%%%%%%%%%\t Design Iteration %d  %%%%%%%%%%\n\n", iteration);
-  std::fprintf(log, "\n\n ======== Design  Iteration %d =========== \n\n", iteration);
+  writeIterationHeading(log, iteration);
+}
+
+// The pricing of a point that addNewPoints adds: after each one the designer presses a
+// key, read and thrown away here (beside the confirmation the pricing itself reads).
+double priceNewPoint(const DVector& x) {
+  const double cost = priceDesignPoint(x);
+  readCharacter();
+  return cost;
 }
 
 // Iteration 1 samples the initial design and starts the counters and the best design
@@ -41,10 +50,10 @@ void samplePoints(DesignState& state, std::FILE* log) {
   }
   int priced = 0;
   state.nPoints = addNewPoints(n, state.nPoints, state.prevLower, state.prevUpper, state.curLower, state.curUpper,
-                           state.points, state.funcValues, state.xOpt, state.fOpt, state.seed, priceDesignPoint,
+                           state.points, state.funcValues, state.xOpt, state.fOpt, state.seed, priceNewPoint,
                            priced);
   evaluationCount += priced;
-  std::fprintf(log, "\n\n --- The number of new LHDs is %d  ---\n", priced);
+  writeNewSampleCount(log, priced);
 }
 
 void printTotals(const DesignState& state) {
@@ -57,22 +66,12 @@ void printTotals(const DesignState& state) {
 
 // The closing block in the log and on the console; hands the best design back.
 BestDesign reportBestDesign(const DesignState& state, std::FILE* log) {
-  std::fprintf(log, "\n\n The total number of objective function evaluations is %d",
-               evaluationCount);
-  std::fprintf(log, "\n\n To reach optimum, the number of function evaluations is %d",
-               evaluationsToOptimum);
-  std::fprintf(log, "\n\n The global minimum of the objective function is %lf", state.fBest);
-  std::fprintf(log, "\n\n The best design is:\n");
+  writeClosingBlock(log, evaluationCount, evaluationsToOptimum, state.fBest, state.nVars,
+                    state.xBest, state.feasibleFound);
   std::printf("\n\n The best design is at: ");
-  for (int j = 1; j <= state.nVars; ++j) {
-    std::fprintf(log, "%lf\t", state.xBest[j]);
-    std::printf("%lf\t", state.xBest[j]);
-  }
+  for (int j = 1; j <= state.nVars; ++j) std::printf("%lf\t", state.xBest[j]);
   productSpec.bestLength = state.xBest[1];
-  std::fprintf(log, "\n");
   std::printf("\n\n\n");
-  // Without a feasible design the figures above are only the starting mark.
-  if (!state.feasibleFound) std::fprintf(log, "\n No feasible design was found.\n");
 
   BestDesign best;
   best.feasible = state.feasibleFound;
@@ -138,6 +137,8 @@ BestDesign optimiseDesign() {
   }
 
   const BestDesign best = reportBestDesign(state, log);
+  // The model context points into the state's coefficients, which end with the design.
+  forgetModel();
   releaseDesignState(state);
   closeRunLog(log);
   return best;

@@ -6,11 +6,9 @@
 #include <cstdint>
 
 #include "numeric/one_based.h"
+#include "runlog/run_log_format.h"
 
 namespace designopt {
-
-// Value of fBest and of every coordinate of xBest until a feasible design is found.
-constexpr double kNoBestYet = 1e8;
 
 // The initial design of iteration 1: (n + 1)(n + 2)/2 Latin hypercube points mapped
 // into [lower, upper] and priced in order. Fills rows 1..m of points and funcValues,

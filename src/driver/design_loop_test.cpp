@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "driver/refinement_cycles.h"
+#include "random/random_generators.h"
 #include "sampling/latin_hypercube.h"
-#include "sampling/random_generators.h"
 
 namespace designopt {
 namespace {

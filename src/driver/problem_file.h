@@ -13,14 +13,12 @@
 #include <cstdio>
 
 #include "driver/design_state.h"
+#include "runlog/run_log_format.h"
 
 namespace designopt {
 
-// Variable counts the driver accepts. The objective prices a length, a tolerance and
-// Tc, so it needs three variables; with 20 the initial design's (n + 1)(n + 2)/2 = 231
-// points still fit the kPointCapacity rows of the state (21 would need 253).
-constexpr int kMinVariables = 3;
-constexpr int kMaxVariables = 20;
+// The variable counts the driver accepts, kMinVariables..kMaxVariables, are those of
+// the run log's format (runlog/run_log_format.h), where the report reads them back.
 
 // Longest date word kept; the rest of a longer word is dropped, so a malformed date
 // line cannot overrun the word buffers or shift the words that follow.

@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <string>
 
-#include "anneal/model_minimisation.h"
 #include "cutting/cutting.h"
 #include "fixtures/test_designs.h"
+#include "modelsearch/model_minimisation.h"
 #include "numeric/quad_model.h"
 #include "platform/silenced_output.h"
 #include "product/product_record.h"

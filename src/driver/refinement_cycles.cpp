@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "anneal/model_minimisation.h"
 #include "cutting/cutting.h"
+#include "modelsearch/model_minimisation.h"
 #include "numeric/quad_model.h"
 #include "platform/console_answers.h"
 #include "product/evaluation_counters.h"
 #include "product/objective.h"
+#include "runlog/run_log_format.h"
 #include "sampling/latin_hypercube.h"
 #include "sampling/point_set.h"
 
@@ -31,14 +32,13 @@ void normalisePoints(DesignState& state) {
   }
 }
 
-// Fits the model to all held points and logs its coefficients and how far the worst
-// point lies above it.
+// Fits the model to all held points, shows the fit report and logs the coefficients
+// and how far the worst point lies above the surface.
 void fitAndLog(DesignState& state, std::FILE* log) {
-  state.maxPositiveDiff = fitModel(state.nVars, state.nPoints, state.normPoints, state.funcValues, state.coefs);
-  std::fprintf(log, "\nThe fitted coefs are :\n");
-  for (int k = 1; k <= state.nCoefs; ++k) std::fprintf(log, "%lf\t", state.coefs[k]);
-  std::fprintf(log, "\n The maximum positive difference (point-fitted) is %lf.\n",
-               state.maxPositiveDiff);
+  const FitQuality fit = fitModel(state.nVars, state.nPoints, state.normPoints, state.funcValues, state.coefs);
+  printFitReport(state.nPoints, state.nCoefs, state.coefs, fit);
+  state.maxPositiveDiff = fit.maxPositiveDiff;
+  writeFittedModel(log, state.nCoefs, state.coefs, state.maxPositiveDiff);
 }
 
 void copyRanges(int n, const DVector& fromLower, const DVector& fromUpper, DVector& toLower,
@@ -67,8 +67,7 @@ void addPointsOverFrame(DesignState& state, std::FILE* log) {
   std::int32_t additionSeed = -evaluationCount;
   latinHypercube(n, n, state.extraPoints, additionSeed);
 
-  if (!state.concavityCheckPassed) std::fprintf(log, "\n To break the concave, the Points Added:\n");
-  if (state.morePointsAsked) std::fprintf(log, "\n To help cutting, the Points Added:\n");
+  writeAdditionReasons(log, !state.concavityCheckPassed, state.morePointsAsked);
 
   DVector x = dvector(1, n);
   for (int k = 1; k <= n; ++k) {
@@ -78,10 +77,9 @@ void addPointsOverFrame(DesignState& state, std::FILE* log) {
       state.extraPoints[k][j] = e;
       state.points[state.nPoints + k][j] = e;
       x[j] = e;
-      std::fprintf(log, "%lf\t", e);
     }
     state.funcValues[state.nPoints + k] = priceDesignPoint(x);
-    std::fprintf(log, "%lf\n", state.funcValues[state.nPoints + k]);
+    writeAddedPoint(log, n, x, state.funcValues[state.nPoints + k]);
   }
   releaseDVector(x, 1, n);
 
@@ -91,6 +89,18 @@ void addPointsOverFrame(DesignState& state, std::FILE* log) {
 }
 
 }  // namespace
+
+void printFitReport(int np, int m, const DVector& coefs, const FitQuality& fit) {
+  // The fit has a single response; its report carries the point count plus one.
+  const int functionNumber = np + 1;
+  std::printf("The ceofficients for function %d (1 x1 x2 x1^2 x2^2 x1x2): \n", functionNumber);
+  for (int j = 1; j <= m; ++j) std::printf("%lf\t", coefs[j]);
+  std::printf("\n");
+  std::printf("The average fitting difference of function %d is %lf.\n", functionNumber,
+              fit.averageDifference);
+  std::printf("R_square = %lf\n", fit.rSquare);
+  std::printf("maxPosiDiff  = %lf\n", fit.maxPositiveDiff);
+}
 
 void setObjectiveForTesting(PricingFunction objective) { installedObjective = objective; }
 
@@ -151,7 +161,7 @@ void runRefinementCycles(DesignState& state, std::FILE* log) {
       std::printf("\n Suspicious concave function occured, more points to be added -----\n");
       std::printf("\n\n You can choose to terminate the cutting. No: return, Yes: Enter '0' : ");
       if (readSingleKey('0') == '0') {
-        std::fprintf(log, "\n\n You chose to ignore suspicious concave function.\n\n");
+        writeIgnoredConcavity(log);
         return;
       }
     } else if (!state.morePointsAsked) {

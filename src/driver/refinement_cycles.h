@@ -11,6 +11,7 @@
 
 #include "driver/design_state.h"
 #include "numeric/one_based.h"
+#include "numeric/quad_model.h"
 #include "sampling/point_augmentation.h"
 
 namespace designopt {
@@ -23,6 +24,10 @@ constexpr int kConcavityTrials = 30;
 // midpoint; false when it is above on all of them: the model curves downwards along
 // every chord tried.
 bool passesConcavityCheck(int n);
+
+// The fit report on the standard output after every fit: the m coefficients, then the
+// figures of a fit over np points.
+void printFitReport(int np, int m, const DVector& coefs, const FitQuality& fit);
 
 // Runs refinement cycles on the state until they end. The state's nAdded must be 0
 // at the start of the iteration (the design loop sets it). On return coefs is the

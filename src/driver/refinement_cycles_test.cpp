@@ -1,5 +1,5 @@
-// The concavity check, the no-change test of a cut, and the pure-concave limit of the
-// refinement cycles driven by a scripted console.
+// The fit report, the concavity check, the no-change test of a cut, and the
+// pure-concave limit of the refinement cycles driven by a scripted console.
 #include "driver/refinement_cycles.h"
 
 #include <gtest/gtest.h>
@@ -12,10 +12,31 @@
 #include "driver/design_loop.h"
 #include "numeric/quad_model.h"
 #include "product/evaluation_counters.h"
-#include "sampling/random_generators.h"
+#include "random/random_generators.h"
 
 namespace designopt {
 namespace {
+
+TEST(FitReport, TextOfAnExactOneVariableQuadratic) {
+  // y = 1 + 2 x + 3 x^2 at x = -1, 0, 1: fitted, then reported as the cycles report it.
+  DMatrix P = matrix(1, 3, 1, 1);
+  DVector y = dvector(1, 3);
+  const double xs[] = {-1, 0, 1};
+  for (int j = 1; j <= 3; ++j) {
+    P[j][1] = xs[j - 1];
+    y[j] = 1 + 2 * xs[j - 1] + 3 * xs[j - 1] * xs[j - 1];
+  }
+  DVector c = dvector(1, 3);
+  const FitQuality fit = fitModel(1, 3, P, y, c);
+  ::testing::internal::CaptureStdout();
+  printFitReport(3, 3, c, fit);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "The ceofficients for function 4 (1 x1 x2 x1^2 x2^2 x1x2): \n"
+            "1.000000\t2.000000\t3.000000\t\n"
+            "The average fitting difference of function 4 is 0.000000.\n"
+            "R_square = 1.000000\n"
+            "maxPosiDiff  = 0.000000\n");
+}
 
 // Installs a quadratic model over n variables with the given square and cross-product
 // coefficients (constant and linear terms 0.3 and 1, which the check must ignore).
@@ -93,14 +114,24 @@ TEST(CutChangedNothing, ThresholdIsStrictlyBelowOneTenThousandth) {
   EXPECT_EQ(rangesUnchanged(1, a, b, c, d), !(1.0001 - 1.0 >= 0.0001));
 }
 
-// A concave objective over [0, 1]^2 in own units.
+// A concave objective over [0, 1]^n in own units (n = 2 or 3).
+int concaveVariables = 2;
 double concaveObjective(const DVector& x) {
-  return 10.0 - (x[1] - 0.5) * (x[1] - 0.5) - (x[2] - 0.5) * (x[2] - 0.5);
+  double value = 10.0;
+  for (int j = 1; j <= concaveVariables; ++j) value -= (x[j] - 0.5) * (x[j] - 0.5);
+  return value;
+}
+
+std::size_t countOf(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
 }
 
 class ScriptedCyclesTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    concaveVariables = 2;
     setObjectiveForTesting(concaveObjective);
     resetGeneratorsForTesting();
   }
@@ -112,20 +143,33 @@ class ScriptedCyclesTest : public ::testing::Test {
     ASSERT_NE(std::freopen(name.c_str(), "rb", stdin), nullptr);
   }
 
-  // A two-variable state whose frame and current ranges are the unit square.
-  static void allocateUnitSquare(DesignState& s) {
-    allocateDesignState(s, 2);
-    for (int j = 1; j <= 2; ++j) {
+  // An n-variable state whose frame and current ranges are the unit square (cube).
+  static void allocateUnitSquare(DesignState& s, int n = 2) {
+    allocateDesignState(s, n);
+    for (int j = 1; j <= n; ++j) {
       s.prevLower[j] = s.curLower[j] = 0.0;
       s.prevUpper[j] = s.curUpper[j] = 1.0;
     }
   }
 
-  // The unit square with its initial design priced.
-  static void startWithInitialDesign(DesignState& s) {
-    allocateUnitSquare(s);
-    s.nPoints = initialDesign(2, s.prevLower, s.prevUpper, s.points, s.funcValues, s.seed);
+  // The unit square (cube) with its initial design priced.
+  static void startWithInitialDesign(DesignState& s, int n = 2) {
+    allocateUnitSquare(s, n);
+    s.nPoints = initialDesign(n, s.prevLower, s.prevUpper, s.points, s.funcValues, s.seed);
     evaluationCount = s.nPoints;
+  }
+
+  // Runs the cycles of an iteration on the unit square (cube) of n variables with its
+  // initial design priced; returns the console output and the log.
+  static void runCyclesFromInitialDesign(DesignState& s, int n, std::string& out, std::string& logText) {
+    startWithInitialDesign(s, n);
+    s.nAdded = 0;
+    std::FILE* log = std::tmpfile();
+    ASSERT_NE(log, nullptr);
+    ::testing::internal::CaptureStdout();
+    runRefinementCycles(s, log);
+    out = ::testing::internal::GetCapturedStdout();
+    logText = readAndClose(log);
   }
 
   // Everything written to a temporary log; closes it.
@@ -148,14 +192,8 @@ TEST_F(ScriptedCyclesTest, PureConcaveLimitEndsTheCyclesAfterTwelvePoints) {
   feed(script);
 
   DesignState s;
-  startWithInitialDesign(s);
-  s.nAdded = 0;
-
-  std::FILE* log = std::tmpfile();
-  ASSERT_NE(log, nullptr);
-  ::testing::internal::CaptureStdout();
-  runRefinementCycles(s, log);
-  const std::string out = ::testing::internal::GetCapturedStdout();
+  std::string out, logText;
+  runCyclesFromInitialDesign(s, 2, out, logText);
 
   EXPECT_EQ(s.nAdded, 12);
   EXPECT_EQ(s.nPoints, 18);
@@ -163,12 +201,7 @@ TEST_F(ScriptedCyclesTest, PureConcaveLimitEndsTheCyclesAfterTwelvePoints) {
   EXPECT_NE(out.find("WARNING: This function is likely a pure concave function.\n"),
             std::string::npos);
   // Five additions before the limit go on with the next cycle.
-  std::size_t continues = 0;
-  for (std::size_t at = out.find("=== Continue because suspicous concave function ===");
-       at != std::string::npos; at = out.find("=== Continue because", at + 1)) {
-    ++continues;
-  }
-  EXPECT_EQ(continues, 5u);
+  EXPECT_EQ(countOf(out, "=== Continue because suspicous concave function ==="), 5u);
   // Every added point lies in the frame and was priced.
   for (int i = 7; i <= 18; ++i) {
     for (int j = 1; j <= 2; ++j) {
@@ -178,9 +211,32 @@ TEST_F(ScriptedCyclesTest, PureConcaveLimitEndsTheCyclesAfterTwelvePoints) {
     EXPECT_GT(s.funcValues[i], 9.0);
   }
 
-  const std::string logText = readAndClose(log);
   EXPECT_NE(logText.find("\n To break the concave, the Points Added:\n"), std::string::npos);
   EXPECT_NE(logText.find("\nThe fitted coefs are :\n"), std::string::npos);
+}
+
+// n = 3: nCoefs is 10, and additions of 3 points (3, 6, ..., 18, 21) never meet the
+// limit of 20 exactly: no WARNING; "Continue" follows the additions up to 18 points
+// only, and the cycles go on past the limit until the designer answers '0' at the
+// terminate prompt (here after the seventh addition, at 21 points).
+TEST_F(ScriptedCyclesTest, ThreeVariablesNeverMeetThePureConcaveLimit) {
+  concaveVariables = 3;
+  std::string script;
+  for (int cycle = 0; cycle < 7; ++cycle) script += "0 1e12\n0\nn\n\n";
+  script += "0 1e12\n0\nn\n0\n";
+  feed(script);
+
+  DesignState s;
+  std::string out, logText;
+  runCyclesFromInitialDesign(s, 3, out, logText);
+
+  EXPECT_EQ(s.nAdded, 21);
+  EXPECT_EQ(s.nPoints, 10 + 21);
+  EXPECT_EQ(out.find("WARNING: This function is likely a pure concave function."), std::string::npos);
+  EXPECT_EQ(countOf(out, "=== Continue because suspicous concave function ==="), 6u);
+  EXPECT_EQ(countOf(out, "Suspicious concave function occured"), 8u);
+  EXPECT_EQ(countOf(logText, "To break the concave, the Points Added:"), 7u);
+  EXPECT_NE(logText.find("You chose to ignore suspicious concave function."), std::string::npos);
 }
 
 // Input ending at the first cut: the finishing answers end the cutting, decline more

@@ -1,5 +1,6 @@
 // The quadratic response surface: its design matrix, the least-squares fit with the
-// console report the designer reads after every fit, and its evaluation at a point.
+// figures of the report the designer reads after every fit, and its evaluation at a
+// point.
 //
 // The fit truncates singular values below 0.0001 of the largest, so a point set with
 // too few or dependent points (fewer points than coefficients, a variable constant over
@@ -7,7 +8,6 @@
 #include "numeric/quad_model.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "numeric/svd.h"
 
@@ -36,7 +36,7 @@ void termPoly(const DMatrix& P, DMatrix& U, int n, int np) {
   }
 }
 
-double fitModel(int n, int np, const DMatrix& P, const DVector& y, DVector& c) {
+FitQuality fitModel(int n, int np, const DMatrix& P, const DVector& y, DVector& c) {
   const int M = coefficientCount(n);
   DMatrix U0 = matrix(1, np, 1, M);
   DVector w = dvector(1, M);
@@ -60,12 +60,6 @@ double fitModel(int n, int np, const DMatrix& P, const DVector& y, DVector& c) {
 
   svdBackSolve(U, w, V, np, M, y, c);
 
-  // The fit has a single response; its report carries the point count plus one.
-  const int functionNumber = np + 1;
-  std::printf("The ceofficients for function %d (1 x1 x2 x1^2 x2^2 x1x2): \n", functionNumber);
-  for (int j = 1; j <= M; ++j) std::printf("%lf\t", c[j]);
-  std::printf("\n");
-
   double sumY = 0.0;
   for (int i = 1; i <= np; ++i) sumY += y[i];
   const double mean = sumY / np;
@@ -82,24 +76,20 @@ double fitModel(int n, int np, const DMatrix& P, const DVector& y, DVector& c) {
     sumAbsDiff += std::fabs(yhat - y[i]);
     if (y[i] - yhat > maxPosiDiff) maxPosiDiff = y[i] - yhat;
   }
-  const double avgDiff = sumAbsDiff / np;
+  FitQuality fit;
+  fit.averageDifference = sumAbsDiff / np;
   // Equal values everywhere leave nothing to explain: the surface fits them fully.
-  const double rSquare = ssTot == 0.0 ? 1.0 : ssReg / ssTot;
-
-  std::printf("The average fitting difference of function %d is %lf.\n", functionNumber, avgDiff);
-  std::printf("R_square = %lf\n", rSquare);
-  std::printf("maxPosiDiff  = %lf\n", maxPosiDiff);
+  fit.rSquare = ssTot == 0.0 ? 1.0 : ssReg / ssTot;
+  fit.maxPositiveDiff = maxPosiDiff;
 
   releaseMatrix(V, 1, M, 1, M);
   releaseMatrix(U, 1, np, 1, M);
   releaseDVector(w, 1, M);
   releaseMatrix(U0, 1, np, 1, M);
-  return maxPosiDiff;
+  return fit;
 }
 
-double modelValue(const double* x) {
-  const int n = modelContext.n;
-  const DVector& c = *modelContext.coefs;
+double modelValueOf(int n, const DVector& c, const double* x) {
   double value = c[1];
   for (int i = 1; i <= n; ++i) value += x[i] * c[1 + i];
   for (int i = 1; i <= n; ++i) value += x[i] * x[i] * c[n + 1 + i];
@@ -112,5 +102,7 @@ double modelValue(const double* x) {
   }
   return value;
 }
+
+double modelValue(const double* x) { return modelValueOf(modelContext.n, *modelContext.coefs, x); }
 
 }  // namespace designopt

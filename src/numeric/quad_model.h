@@ -45,9 +45,22 @@ inline int pairIndex(int n, int a, int b) { return 2 * n + 1 + (a - 1) * (2 * n 
 // Design matrix: U[j][1..M] from the point in row j of P, for j = 1..np.
 void termPoly(const DMatrix& P, DMatrix& U, int n, int np);
 
-// Least-squares fit by truncated SVD; prints the fit report on the standard output and
-// returns the maximum positive difference (how far the worst point lies above the surface).
-double fitModel(int n, int np, const DMatrix& P, const DVector& y, DVector& c);
+// What a fit found about how well the surface follows its points; the driver prints it
+// as the fit report.
+struct FitQuality {
+  double averageDifference = 0.0;  // mean |fitted - observed| over the points
+  double rSquare = 0.0;            // SSreg / SStot; 1 when every value is equal (SStot = 0)
+  double maxPositiveDiff = 0.0;    // how far the worst point lies above the surface, >= 0
+};
+
+// Least-squares fit by truncated SVD into c[1..M]; prints nothing and returns what it
+// found, maxPositiveDiff among it.
+FitQuality fitModel(int n, int np, const DMatrix& P, const DVector& y, DVector& c);
+
+// Value of the model with coefficients c[1..M] over n variables at the one-based point
+// x[1..n]: the one evaluation of the quadratic model, for the searches (through
+// modelValue) and for the run report alike.
+double modelValueOf(int n, const DVector& c, const double* x);
 
 // Value of the model held by modelContext at the one-based point x[1..n].
 double modelValue(const double* x);

@@ -14,6 +14,15 @@ double grilleCapacity(double length, double width, double flowCoefficient);
 // inches of water.
 double noiseCriterion(double length, double staticPressure, double width);
 
+// The draft temperature figure TN of a grille supplying air at tc (°F) into a room at
+// roomTemperature (°F) through a face velocity of faceVelocity feet per minute. The
+// pricing of a candidate prints it with the candidate's face velocity; the constraints
+// use it with their own velocity term (constraints.cpp), so the TN band they keep is not
+// a band on the printed TN.
+inline double draftTemperatureFigure(double roomTemperature, double tc, double faceVelocity) {
+  return (roomTemperature - tc) - 0.07 * (faceVelocity - 30);
+}
+
 // Sets productSpec.flowCoefficient (only for a tabulated width), capacityCfm and
 // predictedNC. The console judges the best design with it, silently.
 void computePerformance(double length, double staticPressure, double width);

@@ -1,4 +1,4 @@
-// Evaluating a logged quadratic surface.
+// Evaluating a logged quadratic surface, through the numeric library's model.
 #include "report/fitted_surface.h"
 
 #include "numeric/quad_model.h"
@@ -19,14 +19,12 @@ std::vector<double> normalisedToFrame(const std::vector<double>& x,
 double surfaceValue(const std::vector<double>& coefs, const std::vector<double>& z) {
   const int n = static_cast<int>(z.size());
   if (static_cast<int>(coefs.size()) != coefficientCount(n)) return 0.0;
-  // coefs is zero-based; the layout's indices are one-based.
-  auto c = [&](int index) { return coefs[static_cast<size_t>(index - 1)]; };
-  double value = c(1);
-  for (int i = 1; i <= n; ++i) value += c(1 + i) * z[i - 1] + c(n + 1 + i) * z[i - 1] * z[i - 1];
-  for (int a = 1; a < n; ++a) {
-    for (int b = a + 1; b <= n; ++b) value += c(pairIndex(n, a, b)) * z[a - 1] * z[b - 1];
-  }
-  return value;
+  // The numeric library's one-based arrays: c[1..M] and the point x[1..n].
+  DVector c = dvector(1, coefficientCount(n));
+  for (int k = 1; k <= coefficientCount(n); ++k) c[k] = coefs[static_cast<size_t>(k - 1)];
+  DVector x = dvector(1, n);
+  for (int i = 1; i <= n; ++i) x[i] = z[static_cast<size_t>(i - 1)];
+  return modelValueOf(n, c, x.data());
 }
 
 double surfaceValueAt(const std::vector<double>& coefs, const std::vector<double>& x,

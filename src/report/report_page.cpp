@@ -15,6 +15,7 @@ namespace {
 constexpr double kWideChart = 1180.0;   // a chart across the page
 constexpr double kHalfChart = 580.0;    // a chart in one of two columns
 constexpr double kNearSlice = 0.5;      // how far, in normalised units, a point may lie off a slice
+constexpr int kSliceSteps = 60;         // segments of a fitted-surface curve
 
 // The designer's names of the variables, with their units.
 struct VariableInfo {
@@ -177,8 +178,10 @@ std::string costHistoryChart(const DesignRecord& d, const std::vector<VariableIn
              "end", 11, "bold");
   }
   for (const PricedPoint& p : d.priced) {
-    // Every point priced below the best feasible cost was judged infeasible: drawn open.
-    const bool infeasible = feasible && p.cost < d.bestCost;
+    // Drawn open when known infeasible: every point of a design that found no feasible
+    // point, and every point priced below the best feasible cost (it would have been
+    // kept as the best had it been feasible).
+    const bool infeasible = d.closed && (!d.feasibleFound || p.cost < d.bestCost);
     svg.marker(kindMarker(p.kind), x(p.number), y(p.cost), 9,
                infeasible ? "#ffffff" : kindColour(p.kind),
                infeasible ? kindColour(p.kind) : "#ffffff", 1.0, pointText(p, vars));
@@ -187,9 +190,12 @@ std::string costHistoryChart(const DesignRecord& d, const std::vector<VariableIn
     svg.marker(Marker::Star, x(best->number), y(best->cost), 12, palette::kYellow, "#000000");
   }
   kindLegend(svg, area.left + 10, 22, feasible);
-  if (feasible) {
+  if (d.closed) {
     svg.marker(Marker::Circle, area.left + 530, 22, 9, "#ffffff", palette::kBlue);
-    svg.text(area.left + 540, 26, "open: priced below the best feasible cost, so infeasible", "start", 11);
+    svg.text(area.left + 540, 26,
+             feasible ? "open: priced below the best feasible cost, so infeasible"
+                      : "open: infeasible (no point of this design was feasible)",
+             "start", 11);
   }
   return svg.str();
 }
@@ -310,6 +316,18 @@ std::string fittedSurfaceChart(const DesignRecord& d, const std::vector<Variable
          ", model of iteration " + std::to_string(last->number) + " (its last fit).";
   const std::vector<double>& coefs = last->fits.back().coefs;
   const auto centre = normalisedToFrame(through, last->lower, last->upper);
+  // A design outside the frame the model was fitted on: every slice through it shows
+  // the model extrapolated, and the chart says so.
+  std::string outside;
+  for (size_t j = 0; j < n; ++j) {
+    if (through[j] >= last->lower[j] && through[j] <= last->upper[j]) continue;
+    outside += (outside.empty() ? "" : ", ") + vars[j].name;
+  }
+  if (!outside.empty()) {
+    note += std::string(" The ") + (feasible ? "best design" : "optimum") +
+            " lies outside the fitted frame (in " + outside +
+            "): beyond the shaded frame the curves are the model extrapolated.";
+  }
   std::vector<PricedPoint> candidates;
   for (size_t i = 0; i < last->points.size(); ++i) {
     PricedPoint p;
@@ -320,15 +338,19 @@ std::string fittedSurfaceChart(const DesignRecord& d, const std::vector<Variable
   for (size_t j = 0; j < n; ++j) {
     const double left = panelW * (j % 3), top = 40 + 300 * (j / 3);
     const PlotArea area{left + 80, top + 10, panelW - 105, 230};
-    const LinearScale x{last->lower[j], last->upper[j], area.left, area.right()};
+    // The axis spans the frame and the design the slice runs through.
+    const double axisLo = std::min(last->lower[j], through[j]);
+    const double axisHi = std::max(last->upper[j], through[j]);
+    const LinearScale x{axisLo, axisHi, area.left, area.right()};
     std::vector<std::pair<double, double>> curve;
     Extent costs;
     std::vector<std::pair<double, double>> values;
-    for (int s = 0; s <= 60; ++s) {
-      std::vector<double> z = centre;
-      z[j] = -1.0 + 2.0 * s / 60.0;
-      const double v = surfaceValue(coefs, z);
-      values.push_back({last->lower[j] + (last->upper[j] - last->lower[j]) * s / 60.0, v});
+    for (int s = 0; s <= kSliceSteps; ++s) {
+      const double along = axisLo + (axisHi - axisLo) * s / kSliceSteps;
+      std::vector<double> point = through;
+      point[j] = along;
+      const double v = surfaceValueAt(coefs, point, last->lower, last->upper);
+      values.push_back({along, v});
       costs.add(v);
     }
     struct Near { double x, cost, nearness; std::string text; };
@@ -349,16 +371,19 @@ std::string fittedSurfaceChart(const DesignRecord& d, const std::vector<Variable
     const auto [ylo, yhi] = costs.padded(0.08);
     const LinearScale y{ylo, yhi, area.bottom(), area.top};
     svg.axes(area, x, y, vars[j].axisLabel, kCostLabel, 5, 5);
+    // The frame the model was fitted on, shaded where the axis reaches beyond it.
+    if (axisLo < last->lower[j] || axisHi > last->upper[j]) {
+      svg.rect(x(last->lower[j]), area.top, x(last->upper[j]) - x(last->lower[j]), area.height,
+               "#000000", "none", 1, "", 0.06);
+    }
     for (const auto& v : values) curve.push_back({x(v.first), y(v.second)});
     svg.polyline(curve, palette::kBlue, 2.2);
     for (const Near& p : near) {
       svg.marker(Marker::Circle, x(p.x), y(p.cost), 9, palette::kOrange, "#333333",
                  1.0 - 0.7 * p.nearness / kNearSlice, p.text);
     }
-    if (through[j] >= last->lower[j] && through[j] <= last->upper[j]) {
-      svg.line(x(through[j]), area.top, x(through[j]), area.bottom(), palette::kBlack, 1.0, "3 3");
-      if (feasible) svg.marker(Marker::Star, x(through[j]), y(d.bestCost), 13, palette::kYellow, "#000000");
-    }
+    svg.line(x(through[j]), area.top, x(through[j]), area.bottom(), palette::kBlack, 1.0, "3 3");
+    if (feasible) svg.marker(Marker::Star, x(through[j]), y(d.bestCost), 13, palette::kYellow, "#000000");
   }
   svg.line(20, 16, 45, 16, palette::kBlue, 2.2);
   svg.text(50, 20, "fitted surface (model)", "start", 11);
@@ -434,7 +459,8 @@ std::string summaryTable(const DesignRecord& d, const std::vector<VariableInfo>&
       t += row("Best cost", money(d.bestCost));
     }
     t += row("Evaluations in all", std::to_string(d.evaluations));
-    t += row("Evaluations to the optimum", std::to_string(d.evaluationsToOptimum));
+    // Without a feasible design the log's count names no optimum.
+    if (d.feasibleFound) t += row("Evaluations to the optimum", std::to_string(d.evaluationsToOptimum));
   }
   int added = 0;
   for (const IterationRecord& it : d.iterations) added += static_cast<int>(it.added.size());
@@ -505,7 +531,8 @@ std::string reportPage(const RunLogRecord& record, const std::string& logName) {
                        (d.closed && d.feasibleFound
                             ? "the black line is the best feasible cost from the evaluation where it "
                               "was reached (the log records the best design only at the end)."
-                            : d.closed ? "no feasible design was found, so no point is marked best."
+                            : d.closed ? "no feasible design was found: every point is drawn open "
+                                         "and none is marked best."
                                        : "the run was interrupted before its best design was recorded."),
                    true);
     page += figure(designSpaceChart(d, vars),

@@ -7,13 +7,13 @@
 #include <sstream>
 
 #include "numeric/quad_model.h"
+#include "runlog/run_log_format.h"
 
 namespace designopt {
 
-namespace {
+using namespace runlogtext;
 
-// The largest variable count a problem file can carry into the log.
-constexpr int kMaxVariables = 20;
+namespace {
 
 bool startsWith(const std::string& s, const char* prefix) {
   return s.rfind(prefix, 0) == 0;
@@ -83,7 +83,7 @@ class LogParser {
   RunLogRecord read() {
     RunLogRecord record;
     while (skipBlank()) {
-      if (!startsWith(current(), "The number of variables is")) {
+      if (!startsWith(current(), kVariableCount)) {
         fail(at(), "expected the header of a design (\"The number of variables is N\"), found \"" +
                        excerpt(current()) + "\": this is not a designopt run log");
       }
@@ -163,26 +163,26 @@ class LogParser {
   DesignRecord readDesign() {
     DesignRecord d;
     d.line = at();
-    d.n = labelledCount("The number of variables is");
+    d.n = labelledCount(kVariableCount);
     if (d.n < 1 || d.n > kMaxVariables) {
       fail(d.line, "the number of variables must be 1 to " + std::to_string(kMaxVariables));
     }
     const size_t n = static_cast<size_t>(d.n);
-    expectLine("Ranges of the variables");
+    expectLine(kRanges);
     d.lower = numbers(n, "the lower bounds");
     d.upper = numbers(n, "the upper bounds");
-    d.seed = labelledCount("The initial seed is");
+    d.seed = labelledCount(kInitialSeed);
 
     while (skipBlank()) {
       const std::string line = current();
       const int lineNo = at();
-      if (startsWith(line, "The number of variables is")) break;  // next design: this one ended early
+      if (startsWith(line, kVariableCount)) break;  // next design: this one ended early
       ++next_;
-      if (startsWith(line, "========") && line.find("Design") != std::string::npos) {
+      if (startsWith(line, kHeadingRule) && line.find(kHeadingDesign) != std::string::npos) {
         d.iterations.push_back(readHeading(line, lineNo));
         continue;
       }
-      if (startsWith(line, "The total number of objective function evaluations is")) {
+      if (startsWith(line, kEvaluations)) {
         --next_;
         readClosing(d);
         return d;
@@ -191,26 +191,25 @@ class LogParser {
         fail(lineNo, "expected the heading of design iteration 1, found \"" + excerpt(line) + "\"");
       }
       IterationRecord& it = d.iterations.back();
-      if (startsWith(line, "--- The number of new LHDs is")) {
+      if (startsWith(line, kNewSampleRule) && line.find(kNewSampleCount) != std::string::npos) {
         double count = 0.0;
-        const std::string body = trimmed(line.substr(3, line.rfind("---") - 3));
+        const std::string body = trimmed(line.substr(3, line.rfind(kNewSampleRule) - 3));
         int c = 0;
-        if (!numberAfter(body, "The number of new LHDs is", count) || !wholeNumber(count, c) ||
+        if (!numberAfter(body, kNewSampleCount, count) || !wholeNumber(count, c) ||
             c < 0) {
           fail(lineNo, "expected \"--- The number of new LHDs is <count> ---\"");
         }
         it.newSampleCount = c;
-      } else if (line == "The fitted coefs are :") {
+      } else if (line == kFittedCoefs) {
         ModelFit fit;
         fit.coefs = numbers(static_cast<size_t>(coefficientCount(d.n)), "the fitted coefficients");
-        fit.maxPositiveDiff = labelled("The maximum positive difference (point-fitted) is");
+        fit.maxPositiveDiff = labelled(kMaxPositiveDiff);
         it.fits.push_back(fit);
-      } else if (line == "To break the concave, the Points Added:" ||
-                 line == "To help cutting, the Points Added:") {
+      } else if (line == kAddedForConcavity || line == kAddedForCutting) {
         readAddedPoints(it, n);
-      } else if (line == "You chose to ignore suspicious concave function.") {
+      } else if (line == kIgnoredConcavity) {
         it.ignoredConcavity = true;
-      } else if (line == "---------- Points Summary in this Iteration ---------") {
+      } else if (line == kSummary) {
         if (it.hasSummary) fail(lineNo, "a second points summary in one design iteration");
         readSummary(it, n);
       } else {
@@ -226,7 +225,7 @@ class LogParser {
     const auto w = words(line);
     double k = 0.0;
     // "======== Design  Iteration K ===========": the number is the fourth word.
-    if (w.size() != 5 || w[1] != "Design" || w[2] != "Iteration" || !parseNumber(w[3], k) ||
+    if (w.size() != 5 || w[1] != kHeadingDesign || w[2] != kHeadingIteration || !parseNumber(w[3], k) ||
         !wholeNumber(k, it.number) || it.number < 1) {
       fail(lineNo, "expected \"======== Design Iteration <number> ===========\"");
     }
@@ -235,7 +234,7 @@ class LogParser {
 
   // One addition: one or both reasons, then n points with their costs.
   void readAddedPoints(IterationRecord& it, size_t n) {
-    if (skipBlank() && current() == "To help cutting, the Points Added:") ++next_;
+    if (skipBlank() && current() == kAddedForCutting) ++next_;
     for (size_t k = 0; k < n; ++k) {
       const auto row = numbers(n + 1, "an added point and its cost");
       PricedPoint p;
@@ -248,26 +247,26 @@ class LogParser {
   }
 
   void readSummary(IterationRecord& it, size_t n) {
-    it.cutLevel = labelled("Ranges of the variables and will be cut with the value of");
+    it.cutLevel = labelled(kSummaryCutLevel);
     it.lower = numbers(n, "the lower bounds of the model's frame");
     it.upper = numbers(n, "the upper bounds of the model's frame");
-    expectLine("Number of Experiments");
+    expectLine(kExperimentCount);
     const std::string countLine = trimmed(take("the number of experiments"));
     double count = 0.0;
     int rows = 0;
     if (!parseNumber(countLine, count) || !wholeNumber(count, rows) || rows < 0) {
       fail(at() - 1, "expected the number of experiments, found \"" + excerpt(countLine) + "\"");
     }
-    expectLine("Point Matrix");
+    expectLine(kPointMatrix);
     for (int i = 0; i < rows; ++i) {
       auto row = numbers(n + 1, "a point of the point matrix and its cost");
       it.costs.push_back(row.back());
       row.pop_back();
       it.points.push_back(row);
     }
-    expectLine("Normalized variables for reference");
+    expectLine(kNormalisedPoints);
     for (int i = 0; i < rows; ++i) numbers(n + 1, "a normalised point and its cost");
-    expectLine("The last optimum with real function value is as below!");
+    expectLine(kLastOptimum);
     auto opt = numbers(n + 1, "the constrained optimum and its real cost");
     it.fOpt = opt.back();
     opt.pop_back();
@@ -276,16 +275,16 @@ class LogParser {
   }
 
   void readClosing(DesignRecord& d) {
-    d.evaluations = labelledCount("The total number of objective function evaluations is");
-    d.evaluationsToOptimum = labelledCount("To reach optimum, the number of function evaluations is");
-    d.bestCost = labelled("The global minimum of the objective function is");
-    expectLine("The best design is:");
+    d.evaluations = labelledCount(kEvaluations);
+    d.evaluationsToOptimum = labelledCount(kEvaluationsToOptimum);
+    d.bestCost = labelled(kGlobalMinimum);
+    expectLine(kBestDesign);
     d.bestDesign = numbers(static_cast<size_t>(d.n), "the best design");
     d.closed = true;
     bool allAtNoFeasible = true;
-    for (double v : d.bestDesign) allAtNoFeasible = allAtNoFeasible && v == kNoFeasibleCost;
-    d.feasibleFound = !(d.bestCost == kNoFeasibleCost && allAtNoFeasible);
-    if (skipBlank() && current() == "No feasible design was found.") {
+    for (double v : d.bestDesign) allAtNoFeasible = allAtNoFeasible && v == kNoBestYet;
+    d.feasibleFound = !(d.bestCost == kNoBestYet && allAtNoFeasible);
+    if (skipBlank() && current() == kNoFeasibleDesign) {
       ++next_;
       d.feasibleFound = false;
     }

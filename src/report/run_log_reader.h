@@ -87,9 +87,6 @@ struct RunLogReading {
   std::string error;      // what was expected there
 };
 
-// The best cost designopt keeps until a feasible design is found.
-inline constexpr double kNoFeasibleCost = 1e8;
-
 RunLogReading readRunLog(const std::string& text);
 
 const char* pointKindName(PointKind kind);

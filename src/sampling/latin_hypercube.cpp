@@ -6,7 +6,7 @@
 // from its seed.
 #include "sampling/latin_hypercube.h"
 
-#include "sampling/random_generators.h"
+#include "random/random_generators.h"
 
 namespace designopt {
 

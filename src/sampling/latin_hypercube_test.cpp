@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sampling/random_generators.h"
+#include "random/random_generators.h"
 
 namespace designopt {
 namespace {

@@ -7,9 +7,8 @@
 #include <cstdio>
 
 #include "numeric/quad_model.h"
-#include "platform/console_answers.h"
+#include "random/random_generators.h"
 #include "sampling/latin_hypercube.h"
-#include "sampling/random_generators.h"
 
 namespace designopt {
 
@@ -141,15 +140,13 @@ void placeNewPoints(int n, int m, int newCount, const IMatrix& freeStrata,
   releaseMatrix(design, 1, newCount, 1, n);
 }
 
-// Prices rows 1..count of fresh into freshValues[1..count], each pricing followed by
-// one character read from the console and thrown away.
+// Prices rows 1..count of fresh into freshValues[1..count], in order.
 void priceNewPoints(int n, int count, const DMatrix& fresh, DVector& freshValues,
                     PricingFunction price) {
   DVector candidate = dvector(1, n);
   for (int p = 1; p <= count; ++p) {
     copyRow(n, fresh[p], candidate.data());
     freshValues[p] = price(candidate);
-    readCharacter();
   }
   releaseDVector(candidate, 1, n);
 }

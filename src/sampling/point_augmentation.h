@@ -21,7 +21,8 @@ using PricingFunction = double (*)(const DVector& x);
 // prevLower/prevUpper are the ranges before the latest cut, curLower/curUpper the cut
 // ranges; xOpt/fOpt the previous iteration's constrained optimum and its true value;
 // seed the design seed (advanced by the Latin hypercube of the offsets). Every new
-// point is priced with `price` and followed by one character read from the console.
+// point is priced with `price`, in order; the routine itself reads nothing from the
+// console (the driver's pricing reads the key the designer presses after each point).
 // Rows 1..result of points and funcValues hold the new working set; pricedCount is set
 // to the number of points priced, which the caller adds to its evaluation count.
 // Returns the new number of points.

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "sampling/random_generators.h"
+#include "random/random_generators.h"
 
 namespace designopt {
 namespace {
@@ -46,13 +46,16 @@ class AddNewPoints : public ::testing::Test {
     xOpt_ = vec({100.0, 0.008, 72.0});  // outside unless a test moves it
   }
   // The driver's pricing stand-in: the cost of a point is its length. It records
-  // what it priced and reads nothing from the console.
+  // what it priced and, like the driver's pricing of a new point, reads the one key the
+  // designer presses after it; addNewPoints itself reads nothing, so the key presses
+  // on the input are used up exactly when each new point was priced once.
   static std::vector<std::vector<double>>& pricedPoints() {
     static std::vector<std::vector<double>> points;
     return points;
   }
   static double priceByLength(const DVector& x) {
     pricedPoints().push_back({x[1], x[2], x[3]});
+    std::getchar();
     return x[1];
   }
 
@@ -105,7 +108,7 @@ class AddNewPoints : public ::testing::Test {
   int runCut(int nPoints, int newlines, std::string& out) {
     bool consumed = false;
     const int result = run(nPoints, prevLower_, prevUpper_, newlines, out, consumed);
-    EXPECT_TRUE(consumed) << "each priced point is followed by one character read";
+    EXPECT_TRUE(consumed) << "each new point is priced once, and nothing else is read";
     return result;
   }
 

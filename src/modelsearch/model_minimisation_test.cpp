@@ -1,6 +1,6 @@
 // Tests of the two model searches: the box penalty, the minimum of a convex model, and
 // the constrained optimum of a model that keeps falling beyond the box.
-#include "anneal/model_minimisation.h"
+#include "modelsearch/model_minimisation.h"
 
 #include <gtest/gtest.h>
 

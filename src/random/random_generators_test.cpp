@@ -1,7 +1,7 @@
 // The generators' sequences are replayed by every run, so they are checked to the bit
 // against known values, and the shuffled generator's shared table is checked for the
 // way one caller's refill changes what another caller's ongoing seed draws.
-#include "sampling/random_generators.h"
+#include "random/random_generators.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // Model minimisation: publishes the fitted model in modelContext and runs the search
 // sequence on it, either inside the box by a steep penalty (minimiseModel) or with the
 // performance constraints added (optimiseConstrained).
-#include "anneal/model_minimisation.h"
+#include "modelsearch/model_minimisation.h"
 
 #include <cstdio>
 
 #include "anneal/search_sequence.h"
+#include "modelsearch/constraint_penalty.h"
 #include "numeric/quad_model.h"
-#include "product/constraints.h"
 
 namespace designopt {
 
@@ -73,5 +73,7 @@ double optimiseConstrained(int n, const DVector& lower, const DVector& upper,
   releaseDVector(start, 1, n);
   return result;
 }
+
+void forgetModel() { modelContext = ModelContext{}; }
 
 }  // namespace designopt

@@ -13,6 +13,10 @@ namespace designopt {
 // modelContext.
 double minimiseModel(int n, const DVector& coefs);
 
+// Clears modelContext: the design whose coefficients it points to has ended, and no
+// search may read them after that. The driver calls it when it releases the design.
+void forgetModel();
+
 // Minimises penalisedModelCost over the normalised coordinates of the ranges
 // lower..upper on which coefs was fitted; best[1..n] receives the best point in real
 // units. Returns the penalised model value there (not a workbook cost).

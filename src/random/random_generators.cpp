@@ -3,7 +3,7 @@
 // Every sequence here must repeat to the bit: a run's designs and annealing paths are
 // replayed from them. All arithmetic stays in 32-bit integers; Schrage's factorisation
 // keeps each product below 2^31, so no step overflows.
-#include "sampling/random_generators.h"
+#include "random/random_generators.h"
 
 #include <cstdint>
 #include <cstring>

@@ -10,14 +10,15 @@
 #include <cstdio>
 #include <vector>
 
-#include "anneal/model_minimisation.h"
 #include "anneal/search_sequence.h"
 #include "fixtures/test_designs.h"
+#include "modelsearch/constraint_penalty.h"
+#include "modelsearch/model_minimisation.h"
 #include "numeric/quad_model.h"
 #include "platform/silenced_output.h"
 #include "product/constraints.h"
 #include "product/product_record.h"
-#include "sampling/random_generators.h"
+#include "random/random_generators.h"
 
 namespace designopt {
 namespace {
