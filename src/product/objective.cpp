@@ -65,7 +65,7 @@ double evaluateObjective(const DVector& x) {
   const double freeArea = ((w - 0.375) - grille.barNumber * grille.thickness) * (x[1] - 0.375);
   predictPerformance(x[1], grille.staticPressure, w);
   const double velocity = grille.capacityCfm / (freeArea * kSquareFeetPerSquareInch);
-  const double tn = (grille.roomTemperature - tc) - 0.07 * (velocity - 30);
+  const double tn = draftTemperatureFigure(grille.roomTemperature, tc, velocity);
   std::printf(" Tx %f, Tc %f\n", grille.roomTemperature, tc);
   std::printf(" L %5.2f Velocity %5.2f TN %3.1f Tol %6.5f\n\n", x[1], grille.capacityCfm, tn,
               grille.tolerance);
