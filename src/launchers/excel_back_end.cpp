@@ -3,6 +3,7 @@
 
 #include <oleauto.h>
 
+#include <cstdint>
 #include <cwchar>
 #include <new>
 #include <utility>
@@ -148,15 +149,33 @@ DWORD STDMETHODCALLTYPE BusyExcelMessageFilter::MessagePending(HTASK, DWORD, DWO
   return messageFilterCancelsCall(deadline_) ? PENDINGMSG_CANCELCALL : PENDINGMSG_WAITDEFPROCESS;
 }
 
+namespace {
+
+// The heartbeat: an empty message for the thread whose calls wait; COM hands it to the
+// message filter's MessagePending and then drops it (it has no window).
+void CALLBACK postHeartbeat(void* thread, BOOLEAN) {
+  PostThreadMessageW(static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(thread)), WM_NULL, 0, 0);
+}
+
+}  // namespace
+
 MessageFilterRegistration::MessageFilterRegistration(IMessageFilter* filter) {
   IMessageFilter* previous = nullptr;
   status_ = CoRegisterMessageFilter(filter, &previous);
   previous_.adopt(previous);
-  if (SUCCEEDED(status_)) timer_ = SetTimer(nullptr, 0, kBusyRetryPauseMilliseconds, nullptr);
+  if (FAILED(status_)) return;
+  void* thread = reinterpret_cast<void*>(static_cast<std::uintptr_t>(GetCurrentThreadId()));
+  if (!CreateTimerQueueTimer(&heartbeat_, nullptr, postHeartbeat, thread, kBusyRetryPauseMilliseconds,
+                             kBusyRetryPauseMilliseconds, WT_EXECUTEDEFAULT)) {
+    heartbeat_ = nullptr;
+    status_ = HRESULT_FROM_WIN32(GetLastError());
+    CoRegisterMessageFilter(previous_.get(), nullptr);
+  }
 }
 
 MessageFilterRegistration::~MessageFilterRegistration() {
-  if (timer_ != 0) KillTimer(nullptr, timer_);
+  // Waits for a heartbeat being posted, so none arrives after the registration.
+  if (heartbeat_ != nullptr) DeleteTimerQueueTimer(nullptr, heartbeat_, INVALID_HANDLE_VALUE);
   if (SUCCEEDED(status_)) CoRegisterMessageFilter(previous_.get(), nullptr);
 }
 

@@ -145,8 +145,9 @@ class SystemRetryClock : public RetryClock {
 // Answers Excel's refusals of the launcher's calls for the whole apartment, by the
 // deadline of the step being run: a call that Excel asks to have repeated later is
 // repeated after a pause, and a call that Excel has not answered is cancelled once the
-// deadline has passed. COM asks the filter about a waiting call when a message arrives;
-// a thread timer makes sure one does at every pause while the filter is registered.
+// deadline has passed. COM asks the filter about a waiting call when a message is
+// posted to the thread (a timer's WM_TIMER does not wake COM's wait under Wine), so a
+// heartbeat posts one at every pause while the filter is registered.
 class BusyExcelMessageFilter : public IMessageFilter {
  public:
   explicit BusyExcelMessageFilter(const StepDeadline& deadline) : deadline_(deadline) {}
@@ -166,7 +167,8 @@ class BusyExcelMessageFilter : public IMessageFilter {
 };
 
 // Registers the filter on the calling thread's apartment for its lifetime, with the
-// timer that wakes the filter while a call waits; restores the previous filter after.
+// heartbeat that wakes the filter while a call waits; restores the previous filter
+// after.
 class MessageFilterRegistration {
  public:
   explicit MessageFilterRegistration(IMessageFilter* filter);
@@ -179,7 +181,7 @@ class MessageFilterRegistration {
  private:
   HRESULT status_;
   ComRef<IMessageFilter> previous_;
-  UINT_PTR timer_ = 0;
+  HANDLE heartbeat_ = nullptr;  // a timer-queue timer posting to the registering thread
 };
 
 class ExcelBackEnd : public WorkbookBackEnd {
