@@ -74,7 +74,8 @@ TEST(BusyRetry, GivesUpOnceTheStepsDeadlineHasPassed) {
   const std::uint64_t waited = clock.now - start;
   EXPECT_GE(waited, kStepTimeLimitMilliseconds);
   EXPECT_LT(waited, kStepTimeLimitMilliseconds + kBusyRetryPauseMilliseconds);
-  EXPECT_EQ(call.calls, static_cast<int>(kStepTimeLimitMilliseconds / kBusyRetryPauseMilliseconds) + 1);
+  EXPECT_EQ(call.calls,
+            static_cast<int>(kStepTimeLimitMilliseconds / kBusyRetryPauseMilliseconds) + 1);
 
   // Time spent inside a slow refused call counts too.
   FakeClock slow;

@@ -48,6 +48,13 @@ std::wstring wideText(const char* text) {
   return wide;
 }
 
+// The bounded retry over a call that returns an HRESULT, its own result.
+template <typename Call>
+HRESULT retriedWhileBusy(const StepDeadline& deadline, Call&& call) {
+  return static_cast<HRESULT>(
+      callRetryingWhileBusy(deadline, [&]() { return static_cast<std::uint32_t>(call()); }));
+}
+
 // Whether Excel refused the step's calls or left one unanswered until the deadline.
 bool isUnansweredError(HRESULT code) {
   return isBusyError(static_cast<std::uint32_t>(code)) || code == RPC_E_CALL_CANCELED;
@@ -165,8 +172,9 @@ MessageFilterRegistration::MessageFilterRegistration(IMessageFilter* filter) {
   previous_.adopt(previous);
   if (FAILED(status_)) return;
   void* thread = reinterpret_cast<void*>(static_cast<std::uintptr_t>(GetCurrentThreadId()));
-  if (!CreateTimerQueueTimer(&heartbeat_, nullptr, postHeartbeat, thread, kBusyRetryPauseMilliseconds,
-                             kBusyRetryPauseMilliseconds, WT_EXECUTEDEFAULT)) {
+  if (!CreateTimerQueueTimer(&heartbeat_, nullptr, postHeartbeat, thread,
+                             kBusyRetryPauseMilliseconds, kBusyRetryPauseMilliseconds,
+                             WT_EXECUTEDEFAULT)) {
     heartbeat_ = nullptr;
     status_ = HRESULT_FROM_WIN32(GetLastError());
     CoRegisterMessageFilter(previous_.get(), nullptr);
@@ -219,10 +227,11 @@ bool ExcelBackEnd::lookUp(ExcelObject& object, const std::vector<std::wstring>& 
   std::vector<LPOLESTR> pointers;
   for (const std::wstring& name : names) pointers.push_back(const_cast<LPOLESTR>(name.c_str()));
   std::vector<DISPID> found(names.size(), DISPID_UNKNOWN);
-  const HRESULT status = static_cast<HRESULT>(callRetryingWhileBusy(deadline_, [&]() -> std::uint32_t {
-    return static_cast<std::uint32_t>(object.dispatch->GetIDsOfNames(
-        IID_NULL, pointers.data(), static_cast<UINT>(pointers.size()), kUsEnglish, found.data()));
-  }));
+  const HRESULT status = retriedWhileBusy(deadline_, [&]() {
+    return object.dispatch->GetIDsOfNames(IID_NULL, pointers.data(),
+                                          static_cast<UINT>(pointers.size()), kUsEnglish,
+                                          found.data());
+  });
   if (FAILED(status)) return fail(status);
   object.known.push_back(ExcelObject::KnownMember{names, std::move(found)});
   ids = &object.known.back().ids;
@@ -253,7 +262,9 @@ bool ExcelBackEnd::call(ExcelObject& object, const wchar_t* member, WORD kind,
   for (const Argument& argument : arguments) {
     if (argument.name == nullptr) positional.push_back(argument.value);
   }
-  for (auto at = positional.rbegin(); at != positional.rend(); ++at) values.push_back((*at)->value());
+  for (auto at = positional.rbegin(); at != positional.rend(); ++at) {
+    values.push_back((*at)->value());
+  }
   if (kind == DISPATCH_PROPERTYPUT) namedIds.push_back(DISPID_PROPERTYPUT);
   DISPPARAMS parameters{};
   parameters.rgvarg = values.empty() ? nullptr : values.data();
@@ -263,16 +274,18 @@ bool ExcelBackEnd::call(ExcelObject& object, const wchar_t* member, WORD kind,
 
   // Only Invoke's own result decides a retry: DISP_E_EXCEPTION says the call ran.
   ExceptionInfo exception;
-  const HRESULT status = static_cast<HRESULT>(callRetryingWhileBusy(deadline_, [&]() -> std::uint32_t {
+  const HRESULT status = retriedWhileBusy(deadline_, [&]() {
     exception.clear();
     if (result != nullptr) result->clear();
     UINT argumentError = 0;
-    return static_cast<std::uint32_t>(object.dispatch->Invoke(
-        (*ids)[0], IID_NULL, kUsEnglish, kind, &parameters, result != nullptr ? result->get() : nullptr,
-        &exception.info, &argumentError));
-  }));
+    return object.dispatch->Invoke((*ids)[0], IID_NULL, kUsEnglish, kind, &parameters,
+                                   result != nullptr ? result->get() : nullptr, &exception.info,
+                                   &argumentError);
+  });
   if (status == DISP_E_EXCEPTION) {
-    if (exception.info.pfnDeferredFillIn != nullptr) exception.info.pfnDeferredFillIn(&exception.info);
+    if (exception.info.pfnDeferredFillIn != nullptr) {
+      exception.info.pfnDeferredFillIn(&exception.info);
+    }
     return fail(status, &exception.info);
   }
   if (FAILED(status)) return fail(status);
@@ -310,10 +323,9 @@ bool ExcelBackEnd::startApplication() {
   status = CoGetClassObject(excelClass, CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory,
                             factory.out());
   if (FAILED(status)) return fail(status);
-  status = static_cast<HRESULT>(callRetryingWhileBusy(deadline_, [&]() -> std::uint32_t {
-    return static_cast<std::uint32_t>(
-        factory->CreateInstance(nullptr, IID_IDispatch, application_.dispatch.out()));
-  }));
+  status = retriedWhileBusy(deadline_, [&]() {
+    return factory->CreateInstance(nullptr, IID_IDispatch, application_.dispatch.out());
+  });
   if (FAILED(status)) {
     application_.dispatch.reset();
     return fail(status);
@@ -369,7 +381,8 @@ bool ExcelBackEnd::closeWorkbookUnsaved() {
 }
 
 bool ExcelBackEnd::setUserControl(bool userControl) {
-  startStep(std::wstring(L"hand Excel over (UserControl ") + (userControl ? L"True" : L"False") + L")");
+  startStep(std::wstring(L"hand Excel over (UserControl ") + (userControl ? L"True" : L"False") +
+            L")");
   return setBoolean(application_, L"UserControl", userControl);
 }
 

@@ -52,7 +52,8 @@ class ComApartment {
 // Runs the load sequence on Excel with the busy message filter registered. Returns
 // false with the failure to show; by then every reference has been released, the
 // filter revoked and the apartment left, also when an exception leaves the function.
-bool runWithExcel(const designopt::LauncherSettings& launcher, designopt::AutomationError& failure) {
+bool runWithExcel(const designopt::LauncherSettings& launcher,
+                  designopt::AutomationError& failure) {
   ComApartment apartment;
   if (FAILED(apartment.status())) {
     failure = designopt::automationErrorOf(L"prepare the automation interface", apartment.status());

@@ -29,6 +29,7 @@
 //
 // A fault script in EXCEL_STAND_IN_FAULTS, items separated by ';':
 //   refuse-calls=N      the first N automation calls are refused (SERVERCALL_REJECTED)
+//   refuse-invokes=N    the first N calls of a member are refused (not the name lookups)
 //   refuse-seconds=T    automation calls are refused for T seconds from the first one
 //   refuse-creations=N  the first N requests for an instance are refused
 //   open-fails=TEXT     Workbooks.Open raises an exception with the description TEXT
@@ -126,6 +127,7 @@ std::string describe(const VARIANT& value) {
 
 struct Faults {
   int refuseCalls = 0;
+  int refuseInvokes = 0;
   double refuseSeconds = 0.0;
   int refuseCreations = 0;
   bool openFails = false;
@@ -149,6 +151,7 @@ Faults readFaults() {
     const std::string key = item.substr(0, equals);
     const std::string value = equals == std::string::npos ? std::string() : item.substr(equals + 1);
     if (key == "refuse-calls") faults.refuseCalls = std::atoi(value.c_str());
+    else if (key == "refuse-invokes") faults.refuseInvokes = std::atoi(value.c_str());
     else if (key == "refuse-seconds") faults.refuseSeconds = std::atof(value.c_str());
     else if (key == "refuse-creations") faults.refuseCreations = std::atoi(value.c_str());
     else if (key == "open-fails") faults.openFails = true, faults.openFailure = value;
@@ -169,6 +172,7 @@ long gLiveObjects = 0;
 bool gApplicationMade = false;
 std::atomic<ULONGLONG> gLastActivity{0};
 int gAutomationCalls = 0;      // calls that reached the refusal check
+int gInvokes = 0;              // the calls of members among them
 ULONGLONG gFirstCallTick = 0;  // of the first of them
 int gCreationRequests = 0;
 
@@ -192,10 +196,11 @@ void objectGone() {
 }
 
 // A refusal of a call by the fault script: like Excel, busy, before it runs.
-bool refuseThisCall() {
+bool refuseThisCall(bool invoke) {
   const ULONGLONG now = GetTickCount64();
   if (gAutomationCalls++ == 0) gFirstCallTick = now;
   if (gAutomationCalls <= gFaults.refuseCalls) return true;
+  if (invoke && ++gInvokes <= gFaults.refuseInvokes) return true;
   return gFaults.refuseSeconds > 0 &&
          static_cast<double>(now - gFirstCallTick) < gFaults.refuseSeconds * 1000.0;
 }
@@ -642,8 +647,8 @@ class BusyFilter : public IMessageFilter {
     if (info->wMethod != kGetIDsOfNamesMethod && info->wMethod != kInvokeMethod) {
       return SERVERCALL_ISHANDLED;
     }
-    if (!refuseThisCall()) return SERVERCALL_ISHANDLED;
-    record("refuse %s %d", info->wMethod == kInvokeMethod ? "call" : "lookup", gAutomationCalls);
+    if (!refuseThisCall(info->wMethod == kInvokeMethod)) return SERVERCALL_ISHANDLED;
+    record("refuse %s %d", info->wMethod == kInvokeMethod ? "invoke" : "lookup", gAutomationCalls);
     return SERVERCALL_REJECTED;
   }
   DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return 0xFFFFFFFF; }
