@@ -181,7 +181,6 @@ bool gVisible = false;
 bool gUserControl = false;
 std::string gWorkbookPath;
 bool gWorkbookOpen = false;
-bool gWorkbookReadOnly = false;
 
 void touch() { gLastActivity = GetTickCount64(); }
 
@@ -402,6 +401,22 @@ bool textOf(const VARIANT* value, std::string& text) {
   return true;
 }
 
+HRESULT returnCount(long count, VARIANT* result) {
+  if (result != nullptr) {
+    result->vt = VT_I4;
+    result->lVal = count;
+  }
+  return S_OK;
+}
+
+HRESULT returnText(const std::wstring& text, VARIANT* result) {
+  if (result != nullptr) {
+    result->vt = VT_BSTR;
+    result->bstrVal = SysAllocString(text.c_str());
+  }
+  return S_OK;
+}
+
 HRESULT returnBoolean(bool truth, VARIANT* result) {
   if (result != nullptr) {
     result->vt = VT_BOOL;
@@ -416,11 +431,7 @@ class Worksheet : public Dispatch {
 
  protected:
   HRESULT call(DISPID, WORD, const Arguments&, VARIANT* result, EXCEPINFO*) override {
-    if (result != nullptr) {
-      result->vt = VT_BSTR;
-      result->bstrVal = SysAllocString(L"ProData");
-    }
-    return S_OK;
+    return returnText(L"ProData", result);
   }
 };
 
@@ -432,13 +443,7 @@ class Sheets : public Dispatch {
  protected:
   HRESULT call(DISPID id, WORD, const Arguments& arguments, VARIANT* result, EXCEPINFO*) override {
     const bool hasSheet = !gFaults.noSheet;
-    if (id == 1) {
-      if (result != nullptr) {
-        result->vt = VT_I4;
-        result->lVal = hasSheet ? 1 : 0;
-      }
-      return S_OK;
-    }
+    if (id == 1) return returnCount(hasSheet ? 1 : 0, result);
     std::string name;
     const VARIANT* index = arguments.at(0);
     bool found = false;
@@ -462,13 +467,7 @@ class Workbook : public Dispatch {
                EXCEPINFO* exception) override {
     if (id == 1) return returnObject(new Sheets("Sheets"), result);
     if (id == 2) return returnObject(new Sheets("Worksheets"), result);
-    if (id == 4) {
-      if (result != nullptr) {
-        result->vt = VT_BSTR;
-        result->bstrVal = SysAllocString(wide(gWorkbookPath).c_str());
-      }
-      return S_OK;
-    }
+    if (id == 4) return returnText(wide(gWorkbookPath), result);
     if (!gWorkbookOpen) return raise(exception, kExcelMethodError, "The workbook is closed.");
     bool save = false;
     const bool saveGiven = truthOf(arguments.at(0), save);
@@ -491,13 +490,7 @@ class Workbooks : public Dispatch {
  protected:
   HRESULT call(DISPID id, WORD, const Arguments& arguments, VARIANT* result,
                EXCEPINFO* exception) override {
-    if (id == 2) {
-      if (result != nullptr) {
-        result->vt = VT_I4;
-        result->lVal = gWorkbookOpen ? 1 : 0;
-      }
-      return S_OK;
-    }
+    if (id == 2) return returnCount(gWorkbookOpen ? 1 : 0, result);
     std::string path;
     if (!textOf(arguments.at(0), path)) return DISP_E_PARAMNOTFOUND;
     if (gFaults.openFails) return raise(exception, kExcelMethodError, gFaults.openFailure);
@@ -510,7 +503,6 @@ class Workbooks : public Dispatch {
     truthOf(arguments.at(2), readOnly);
     gWorkbookPath = path;
     gWorkbookOpen = true;
-    gWorkbookReadOnly = readOnly;
     record("opened workbook %s", readOnly ? "read-only" : "read-write");
     return returnObject(new Workbook, result);
   }
@@ -541,11 +533,7 @@ class Application : public Dispatch {
       case 4:
         return run(arguments, exception);
       default:
-        if (result != nullptr) {
-          result->vt = VT_BSTR;
-          result->bstrVal = SysAllocString(L"Microsoft Excel");
-        }
-        return S_OK;
+        return returnText(L"Microsoft Excel", result);
     }
   }
 
