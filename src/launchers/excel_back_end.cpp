@@ -241,6 +241,7 @@ bool ExcelBackEnd::lookUp(ExcelObject& object, const std::vector<std::wstring>& 
 bool ExcelBackEnd::call(ExcelObject& object, const wchar_t* member, WORD kind,
                         std::initializer_list<Argument> arguments, Variant* result) {
   if (unanswered_) return fail(RPC_E_CALL_CANCELED);  // Excel is not answering: not tried
+  if (!object.dispatch) return fail(E_POINTER);
   std::vector<std::wstring> names{member};
   for (const Argument& argument : arguments) {
     if (argument.name != nullptr) names.emplace_back(argument.name);
@@ -248,8 +249,9 @@ bool ExcelBackEnd::call(ExcelObject& object, const wchar_t* member, WORD kind,
   const std::vector<DISPID>* ids = nullptr;
   if (!lookUp(object, names, ids)) return false;
 
-  // rgvarg holds the named arguments first, in the order of their identifiers, then
-  // the positional ones last to first. The values are the caller's, not copies.
+  // rgvarg holds the named arguments first, in the order of their identifiers in
+  // rgdispidNamedArgs, then the positional ones last to first. The values are the
+  // caller's, not copies: only the caller's variants own them.
   std::vector<VARIANTARG> values;
   std::vector<DISPID> namedIds;
   std::size_t nameIndex = 1;
