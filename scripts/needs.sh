@@ -16,10 +16,14 @@ missing_packages() {
   [[ -f /usr/include/benchmark/benchmark.h ]] || echo libbenchmark-dev
   command -v python3 >/dev/null || echo python3
   [[ "$what" == tests ]] && return 0
-  # CI: the Windows cross-build under Wine, the fuzzers (clang, libFuzzer) and the
-  # report's rendering in headless Chromium.
+  # CI: the Windows cross-build under Wine (with a virtual display for the Excel
+  # stand-in's run), the fuzzers (clang, libFuzzer) and the report's rendering in
+  # headless Chromium.
   command -v x86_64-w64-mingw32-g++-posix >/dev/null || echo g++-mingw-w64-x86-64
   [[ -x /usr/lib/wine/wine64 ]] || echo wine64
+  # The Excel launchers' error boxes need a display: a virtual one.
+  command -v xvfb-run >/dev/null || echo xvfb
+  command -v xauth >/dev/null || echo xauth
   command -v clang++ >/dev/null || echo clang
   compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
     echo libclang-rt-14-dev

@@ -71,7 +71,7 @@ bool BuiltInBackEnd::startApplication() {
 bool BuiltInBackEnd::setVisible(bool) { return true; }
 
 // Workbooks.Open: the fixed workbook path names one cost-sheet file beside the launcher.
-bool BuiltInBackEnd::openWorkbook(const char* path) {
+bool BuiltInBackEnd::openWorkbook(const char* path, bool /*readOnly*/) {
   workbookPath_ = path;
   const char* fileName = costSheetFileName(path);
   if (fileName == nullptr) {

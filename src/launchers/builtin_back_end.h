@@ -24,7 +24,8 @@ class BuiltInBackEnd : public WorkbookBackEnd {
 
   bool startApplication() override;
   bool setVisible(bool visible) override;
-  bool openWorkbook(const char* path) override;
+  // The built-in cost workbook is never written, so read-only changes nothing.
+  bool openWorkbook(const char* path, bool readOnly) override;
   bool takeSheet(const char* name) override;
   bool runMacro(const char* name) override;
   bool closeWorkbookUnsaved() override;

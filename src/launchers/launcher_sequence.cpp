@@ -5,11 +5,14 @@ namespace designopt {
 
 namespace {
 
-// The references the sequence has been handed so far.
+// The references the sequence has been handed so far, and the steps that leave the
+// application as the launcher hands it over, once tried.
 struct HeldReferences {
   bool application;
   bool workbook;
   bool sheet;
+  bool closeTried;
+  bool handOverTried;
 };
 
 void releaseHeld(WorkbookBackEnd& backEnd, const HeldReferences& held) {
@@ -27,7 +30,7 @@ bool runSteps(const LauncherSettings& launcher, WorkbookBackEnd& backEnd, HeldRe
   if (!backEnd.setVisible(true)) return false;
 
   // Open the cost workbook.
-  if (!backEnd.openWorkbook(launcher.workbookPath)) return false;
+  if (!backEnd.openWorkbook(launcher.workbookPath, launcher.opensReadOnly)) return false;
   held.workbook = true;
 
   // Look up the sheet "ProData"; a workbook without it fails here, before the macro.
@@ -38,17 +41,31 @@ bool runSteps(const LauncherSettings& launcher, WorkbookBackEnd& backEnd, HeldRe
   if (!backEnd.runMacro(kPricingMacroName)) return false;
 
   // The pricing launcher closes the workbook without saving what the macro changed.
-  if (launcher.closesWorkbook && !backEnd.closeWorkbookUnsaved()) return false;
+  if (launcher.closesWorkbook) {
+    held.closeTried = true;
+    if (!backEnd.closeWorkbookUnsaved()) return false;
+  }
 
   // Hand the application over: kept for the designer, or to quit once released.
+  held.handOverTried = true;
   return backEnd.setUserControl(launcher.userControl);
+}
+
+// After a failing step: the workbook that the launcher closes is closed unsaved, and
+// the application is handed over, as on success; their own failures are not reported
+// over the first one.
+void finishAfterFailure(const LauncherSettings& launcher, WorkbookBackEnd& backEnd,
+                        const HeldReferences& held) {
+  if (launcher.closesWorkbook && held.workbook && !held.closeTried) backEnd.closeWorkbookUnsaved();
+  if (held.application && !held.handOverTried) backEnd.setUserControl(launcher.userControl);
 }
 
 }  // namespace
 
 bool runLauncherSequence(const LauncherSettings& launcher, WorkbookBackEnd& backEnd) {
-  HeldReferences held{false, false, false};
+  HeldReferences held{false, false, false, false, false};
   const bool ok = runSteps(launcher, backEnd, held);
+  if (!ok) finishAfterFailure(launcher, backEnd, held);
   releaseHeld(backEnd, held);
   return ok;
 }

@@ -21,6 +21,11 @@ struct LauncherSettings {
   const char* name;          // "Prevada", "Quorvel" or "Tallowin"; also its message-box title
   const char* workbookPath;  // the cost workbook it opens
   bool closesWorkbook;       // closes the workbook unsaved after the macro
+  // Opens the workbook read-only. The pricing launcher never saves the workbook, and the
+  // copy that Quorvel left open for the designer (or the designer's own) may still be
+  // open in another Excel: opened for writing, Excel would ask whether to open it
+  // read-only or be notified, and wait for an answer.
+  bool opensReadOnly;
   // The application's UserControl when the launcher lets go of it. True keeps Excel
   // running with the workbook open for the designer once the last reference is
   // released; with False Excel quits then, which is right only when the workbook
@@ -32,9 +37,9 @@ struct LauncherSettings {
 // Quorvel the optimum in the current one, both left open for the designer; Tallowin
 // prices every candidate in the current workbook and closes it.
 constexpr LauncherSettings kLaunchers[] = {
-    {"Prevada", kEarlierWorkbookPath, false, true},
-    {"Quorvel", kCurrentWorkbookPath, false, true},
-    {"Tallowin", kCurrentWorkbookPath, true, false},
+    {"Prevada", kEarlierWorkbookPath, false, false, true},
+    {"Quorvel", kCurrentWorkbookPath, false, false, true},
+    {"Tallowin", kCurrentWorkbookPath, true, true, false},
 };
 
 constexpr bool sameName(const char* a, const char* b) {
@@ -70,9 +75,9 @@ class WorkbookBackEnd {
   // Starts the application and holds a reference to it.
   virtual bool startApplication() = 0;
   virtual bool setVisible(bool visible) = 0;
-  // Opens the workbook through the application's workbook collection and holds a
-  // reference to it; the collection is let go within the step.
-  virtual bool openWorkbook(const char* path) = 0;
+  // Opens the workbook (read-only when asked) through the application's workbook
+  // collection and holds a reference to it; the collection is let go within the step.
+  virtual bool openWorkbook(const char* path, bool readOnly) = 0;
   // Looks up the workbook's sheet by name and holds a reference to it; fails when the
   // workbook has no such sheet. The sheet collection is let go within the step.
   virtual bool takeSheet(const char* name) = 0;
@@ -88,12 +93,16 @@ class WorkbookBackEnd {
   virtual void releaseApplication() = 0;
 };
 
-// Runs the load sequence: start the application, make it visible, open the workbook,
-// take its sheet "ProData", run "Main", close the workbook unsaved (when the launcher
-// does), set UserControl, then release the sheet, the workbook and the application in
-// that order. A failing step skips the later ones; what was obtained is released in
-// the same order and false is returned, for the caller to report and end the
-// launcher with status 1.
+// Runs the load sequence: start the application, make it visible, open the workbook
+// (read-only when the launcher does), take its sheet "ProData", run "Main", close the
+// workbook unsaved (when the launcher does), set UserControl, then release the sheet,
+// the workbook and the application in that order. A failing step skips the later
+// ones, except that the application is still left as on success: a workbook that the
+// launcher closes is closed unsaved once it is open, whatever failed after the opening
+// (so that no save prompt is left behind), and UserControl is set once the
+// application has started. What was obtained is released in the same order and false
+// is returned, for the caller to report the first failure and end the launcher with
+// status 1.
 bool runLauncherSequence(const LauncherSettings& launcher, WorkbookBackEnd& backEnd);
 
 }  // namespace designopt

@@ -1,5 +1,6 @@
 // The launchers' load sequence over a recording back end: the calls each launcher
-// makes, in order, and what is released when any step fails.
+// makes, in order, and how the application is left and what is released when any step
+// fails.
 #include "launchers/launcher_sequence.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,9 @@ class RecordingBackEnd : public WorkbookBackEnd {
 
   bool startApplication() override { return step("start application"); }
   bool setVisible(bool visible) override { return step(std::string("Visible ") + text(visible)); }
-  bool openWorkbook(const char* path) override { return step(std::string("open ") + path); }
+  bool openWorkbook(const char* path, bool readOnly) override {
+    return step(std::string("open ") + path + (readOnly ? " read-only" : ""));
+  }
   bool takeSheet(const char* name) override { return step(std::string("sheet ") + name); }
   bool runMacro(const char* name) override { return step(std::string("run ") + name); }
   bool closeWorkbookUnsaved() override { return step("close unsaved"); }
@@ -40,6 +43,7 @@ class RecordingBackEnd : public WorkbookBackEnd {
 };
 
 const std::string kOpenCurrent = std::string("open ") + kCurrentWorkbookPath;
+const std::string kOpenCurrentReadOnly = kOpenCurrent + " read-only";
 const std::string kOpenEarlier = std::string("open ") + kEarlierWorkbookPath;
 
 TEST(LauncherSequence, EachLauncherRunsItsStepsInOrderAndReleasesSheetWorkbookApplication) {
@@ -54,7 +58,7 @@ TEST(LauncherSequence, EachLauncherRunsItsStepsInOrderAndReleasesSheetWorkbookAp
        {"start application", "Visible True", kOpenCurrent, "sheet ProData", "run Main",
         "UserControl True", "release sheet", "release workbook", "release application"}},
       {"Tallowin",
-       {"start application", "Visible True", kOpenCurrent, "sheet ProData", "run Main",
+       {"start application", "Visible True", kOpenCurrentReadOnly, "sheet ProData", "run Main",
         "close unsaved", "UserControl False", "release sheet", "release workbook",
         "release application"}},
   };
@@ -68,28 +72,40 @@ TEST(LauncherSequence, EachLauncherRunsItsStepsInOrderAndReleasesSheetWorkbookAp
   EXPECT_EQ(findLauncher("Excel"), nullptr);
 }
 
-// A failing step skips the later ones; the references obtained so far are released,
-// sheet before workbook before application, and nothing else.
-TEST(LauncherSequence, AFailingStepReleasesWhatWasObtained) {
+// A failing step skips the later ones, except that the application is left as on
+// success: Tallowin closes its workbook unsaved on every path once it is open, and
+// every launcher sets UserControl once the application has started. The references
+// obtained so far are released, sheet before workbook before application, and
+// nothing else.
+TEST(LauncherSequence, AFailingStepLeavesTheApplicationAsOnSuccessAndReleasesWhatWasObtained) {
   const std::vector<std::string> kTallowinSteps = {"start application", "Visible True",
-                                                   kOpenCurrent,        "sheet ProData",
+                                                   kOpenCurrentReadOnly, "sheet ProData",
                                                    "run Main",          "close unsaved",
                                                    "UserControl False"};
+  const std::vector<std::string> kAllReleased = {"release sheet", "release workbook",
+                                                 "release application"};
   const struct {
     const char* launcher;
     const char* failing;
     std::size_t stepsMade;  // the failing step included
-    std::vector<std::string> released;
+    std::vector<std::string> after;  // what follows the failing step
   } cases[] = {
       {"Tallowin", "start application", 1, {}},
-      {"Tallowin", "Visible", 2, {"release application"}},
-      {"Tallowin", "open", 3, {"release application"}},
-      {"Tallowin", "sheet", 4, {"release workbook", "release application"}},
-      {"Tallowin", "run", 5, {"release sheet", "release workbook", "release application"}},
-      {"Tallowin", "close", 6, {"release sheet", "release workbook", "release application"}},
-      {"Tallowin", "UserControl", 7, {"release sheet", "release workbook", "release application"}},
-      {"Quorvel", "run", 5, {"release sheet", "release workbook", "release application"}},
-      {"Prevada", "UserControl", 6, {"release sheet", "release workbook", "release application"}},
+      {"Tallowin", "Visible", 2, {"UserControl False", "release application"}},
+      {"Tallowin", "open", 3, {"UserControl False", "release application"}},
+      {"Tallowin", "sheet", 4,
+       {"close unsaved", "UserControl False", "release workbook", "release application"}},
+      {"Tallowin", "run", 5,
+       {"close unsaved", "UserControl False", "release sheet", "release workbook",
+        "release application"}},
+      // A close that failed is not tried again.
+      {"Tallowin", "close", 6, {"UserControl False", "release sheet", "release workbook",
+                                "release application"}},
+      {"Tallowin", "UserControl", 7, kAllReleased},
+      {"Quorvel", "run", 5, {"UserControl True", "release sheet", "release workbook",
+                             "release application"}},
+      {"Prevada", "open", 3, {"UserControl True", "release application"}},
+      {"Prevada", "UserControl", 6, kAllReleased},
   };
   for (const auto& c : cases) {
     RecordingBackEnd backEnd(c.failing);
@@ -99,7 +115,7 @@ TEST(LauncherSequence, AFailingStepReleasesWhatWasObtained) {
     runLauncherSequence(*findLauncher(c.launcher), unfailing);
     std::vector<std::string> expected(unfailing.calls.begin(),
                                       unfailing.calls.begin() + static_cast<long>(c.stepsMade));
-    expected.insert(expected.end(), c.released.begin(), c.released.end());
+    expected.insert(expected.end(), c.after.begin(), c.after.end());
     EXPECT_EQ(backEnd.calls, expected) << c.launcher << " failing at " << c.failing;
   }
   // The table covers every step of the launcher that makes the most.

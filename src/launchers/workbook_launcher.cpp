@@ -30,30 +30,66 @@ static_assert(kThisLauncher >= 0, "LAUNCHER_NAME is Prevada, Quorvel or Tallowin
 
 #include "launchers/excel_back_end.h"
 
+#include <exception>
+
+namespace {
+
+// COM on the launcher's thread for the holder's lifetime.
+class ComApartment {
+ public:
+  ComApartment() : status_(CoInitialize(nullptr)) {}
+  ~ComApartment() {
+    if (SUCCEEDED(status_)) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  HRESULT status() const { return status_; }
+
+ private:
+  HRESULT status_;
+};
+
+// Runs the load sequence on Excel with the busy message filter registered. Returns
+// false with the failure to show; by then every reference has been released, the
+// filter revoked and the apartment left, also when an exception leaves the function.
+bool runWithExcel(const designopt::LauncherSettings& launcher,
+                  designopt::AutomationError& failure) {
+  ComApartment apartment;
+  if (FAILED(apartment.status())) {
+    failure = designopt::automationErrorOf(L"prepare the automation interface", apartment.status());
+    return false;
+  }
+  designopt::SystemRetryClock clock;
+  designopt::StepDeadline deadline(clock);
+  designopt::BusyExcelMessageFilter filter(deadline);
+  designopt::MessageFilterRegistration registration(&filter);
+  if (FAILED(registration.status())) {
+    failure = designopt::automationErrorOf(L"register its message filter", registration.status());
+    return false;
+  }
+  designopt::ExcelBackEnd excel(deadline);
+  if (designopt::runLauncherSequence(launcher, excel)) return true;
+  failure = excel.failure();
+  return false;
+}
+
+}  // namespace
+
 // The launcher's window would be shown only after its load sequence, which ends the
-// process first; so no window is created and the sequence runs at once. The message
-// filter waits for a busy Excel on this thread's apartment while the sequence runs.
+// process first; so no window is created and the sequence runs at once. The error box
+// is shown once Excel has been let go, so that Excel does not wait on the box.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const designopt::LauncherSettings& launcher = designopt::kLaunchers[kThisLauncher];
-  const HRESULT status = CoInitialize(nullptr);
-  if (FAILED(status)) {
-    designopt::showAutomationError(launcher.name, designopt::automationErrorOf(status));
-    return 1;
+  try {
+    designopt::AutomationError failure{};
+    if (runWithExcel(launcher, failure)) return 0;
+    designopt::showAutomationError(launcher.name, failure);
+  } catch (const std::exception&) {
+    // Memory ran out; what was obtained has been released on the way out.
+    MessageBoxA(nullptr, "Run-time error '7':\n\nOut of memory", launcher.name,
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
   }
-  designopt::BusyExcelMessageFilter filter;
-  IMessageFilter* previousFilter = nullptr;
-  CoRegisterMessageFilter(&filter, &previousFilter);
-
-  designopt::ExcelBackEnd excel;
-  const bool ok = designopt::runLauncherSequence(launcher, excel);
-
-  CoRegisterMessageFilter(previousFilter, nullptr);
-  CoUninitialize();
-  if (!ok) {
-    designopt::showAutomationError(launcher.name, excel.failure());
-    return 1;
-  }
-  return 0;
+  return 1;
 }
 
 #else

@@ -6,13 +6,14 @@
 //   Quorvel.exe   copies "outexcel.dat" to "quorvel-saw.dat";
 //   Prevada.exe   does nothing.
 // The fake cost is named by the environment variable DESIGNOPT_FAKE_COST ("convex" or
-// "concave"); its formulas are the harness's kConvexCost and kConcaveCost, evaluated
-// in the same order of operations, with m the MandrelBar and t the tolerance.
+// "concave"); the formulas are in fake_cost.h.
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "fake_cost.h"
 
 namespace {
 
@@ -24,46 +25,12 @@ std::string lowerBaseName(const char* path) {
   return name;
 }
 
-// The value of a key line of "outexcel.dat", read as the fakes' awk reads its second field.
-bool readKeys(double& m, double& t) {
-  std::FILE* in = std::fopen("outexcel.dat", "r");
-  if (in == nullptr) return false;
-  char line[256];
-  char key[64];
-  char value[64];
-  m = 0.0;
-  t = 0.0;
-  while (std::fgets(line, sizeof line, in) != nullptr) {
-    if (std::sscanf(line, "%63s %63s", key, value) != 2) continue;
-    if (std::strcmp(key, "MandrelBar") == 0) m = std::strtod(value, nullptr);
-    if (std::strcmp(key, "tolerance") == 0) t = std::strtod(value, nullptr);
-  }
-  std::fclose(in);
-  return true;
-}
-
 int tallowin() {
   if (std::FILE* calls = std::fopen("tallowin-calls.txt", "a")) {
     std::fputs("priced\n", calls);
     std::fclose(calls);
   }
-  const char* formula = std::getenv("DESIGNOPT_FAKE_COST");
-  if (formula == nullptr) return 1;
-  double m = 0.0;
-  double t = 0.0;
-  if (!readKeys(m, t)) return 1;
-  double cost = 0.0;
-  if (std::strcmp(formula, "convex") == 0) {
-    cost = 10 + 0.01 * (m - 36) * (m - 36) + 0.02 / t;
-  } else if (std::strcmp(formula, "concave") == 0) {
-    cost = 100 - 0.01 * (m - 44) * (m - 44);
-  } else {
-    return 1;
-  }
-  std::FILE* out = std::fopen("ProIn.dat", "w");
-  if (out == nullptr) return 1;
-  std::fprintf(out, "Cost of the design\n%.6f\n", cost);
-  return std::fclose(out) == 0 ? 0 : 1;
+  return designopt_wine::writeFakeCost(std::getenv("DESIGNOPT_FAKE_COST")) ? 0 : 1;
 }
 
 int quorvel() {
