@@ -504,7 +504,8 @@ class ComparedStream:
             self.head += data[:self.KEEP - len(self.head)]
 
     def differs_from(self, other):
-        """None when the two streams are alike, else where they part."""
+        """None when the two streams are alike, else where they part (this stream is the
+        resumed run's, `other` the whole run's)."""
         if self.size == other.size and self.digest.digest() == other.digest.digest():
             return None
         a, b = bytes(self.head), bytes(other.head)
@@ -514,9 +515,9 @@ class ComparedStream:
         if at == min(len(a), len(b)) and len(a) == self.KEEP and len(b) == other.KEEP:
             return "beyond the first %d bytes (sizes %d and %d)" % (at, self.size, other.size)
         line = a[:at].count(b"\n") + 1
-        return "at byte %d (line %d; sizes %d and %d): %r against %r" % (
-            at, line, self.size, other.size, a[max(0, at - 60):at + 60],
-            b[max(0, at - 60):at + 60])
+        return "at byte %d (line %d; %d bytes resumed, %d whole): the resumed run has %r " \
+            "where the whole run has %r" % (at, line, self.size, other.size,
+                                            a[max(0, at - 60):at + 60], b[max(0, at - 60):at + 60])
 
 
 class StreamKeeper:
@@ -623,8 +624,9 @@ def file_difference(a, b):
     while at < min(len(first), len(second)) and first[at] == second[at]:
         at += 1
     return "%d bytes in the whole run, %d in the resumed run, apart from byte %d (line %d): " \
-        "%r against %r" % (len(first), len(second), at, first[:at].count(b"\n") + 1,
-                           first[max(0, at - 40):at + 40], second[max(0, at - 40):at + 40])
+        "the whole run has %r where the resumed run has %r" % (
+            len(first), len(second), at, first[:at].count(b"\n") + 1,
+            first[max(0, at - 40):at + 40], second[max(0, at - 40):at + 40])
 
 
 def run_logs(directory):
@@ -768,6 +770,13 @@ class Session:
                     body = ("[ -e ProIn.dat ] && echo found >> " + STALE_FOUND + "\n" + body)
                 bodies[name] = body
         if self.resumed:
+            # designopt finds a launcher missing here in its own folder, after the PATH:
+            # the wrapper runs that one, so that what it prints is bracketed too.
+            own = os.path.dirname(os.path.abspath(self.args.designopt))
+            for name in LAUNCHER_NAMES:
+                if name not in bodies and os.access(os.path.join(own, name), os.X_OK):
+                    bodies[name] = 'exec "%s"\n' % os.path.join(own, name)
+                    self.notes.append("%s: the one beside designopt, wrapped" % name)
             self.install_resumed_launchers(bodies)
         elif built is None:
             os.makedirs(self.launchers)
@@ -1114,7 +1123,7 @@ class Session:
             while at < min(map(len, journals)) and journals[0][at] == journals[1][at]:
                 at += 1
             differences.append("designopt.journal differs (but for its began line) from "
-                               "record %d: %r against %r" % (
+                               "record %d: the resumed run's %r, the whole run's %r" % (
                                    at + 1, journals[1][at:at + 1], journals[0][at:at + 1]))
         if os.path.exists(os.path.join(self.kill_work, STALE_FOUND)):
             differences.append("a Tallowin of the killed or resumed run found a ProIn.dat at "
@@ -1214,9 +1223,11 @@ def main():
         if session.failures:
             failed.append(seed)
             print("FAIL seed %d (%.1f s): %s\n  %s\n  kept in %s\n  replay: %s %s --designopt %s "
-                  "--replay %d" % (seed, session.seconds, "; ".join(session.failures),
-                                   " | ".join(session.notes), kept, sys.executable,
-                                   os.path.relpath(__file__), args.designopt, seed), flush=True)
+                  "--replay %d%s" % (seed, session.seconds, "; ".join(session.failures),
+                                     " | ".join(session.notes), kept, sys.executable,
+                                     os.path.relpath(__file__), args.designopt, seed,
+                                     "" if args.resume_every == 3 else
+                                     " --resume-every %d" % args.resume_every), flush=True)
         elif args.verbose or args.replay is not None:
             print("ok   seed %d (%.1f s, status %s, %s): %s" % (
                 seed, session.seconds, session.status, session.outcome,
