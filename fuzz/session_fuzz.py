@@ -31,9 +31,9 @@ must never appear among the logged costs, and every fake Tallowin notes it when 
 "ProIn.dat" at its start (designopt removes the file before every pricing). The error
 stream stays bounded: a flat model is reported at most once per cutting search.
 
-Killed and resumed: one session in --resume-every (3; chosen by the seed, with a
-generator of its own, so a session's input and launchers are those of its seed either
-way) is run a second time, in a folder of its own that starts with the same files, typed
+Killed and resumed: every session whose seed is a multiple of --resume-every (3) is
+also run a second time (where it is killed comes from a generator of its own, so a
+session's input and launchers are those of its seed either way), in a folder of its own that starts with the same files, typed
 the same way, and killed with SIGKILL to its process group: at a wait chosen at random
 (the k-th time designopt waits for input), or, in three such sessions in ten, while a
 chosen Tallowin runs (each Tallowin of that run stops itself, before or after its work,
@@ -713,14 +713,13 @@ class Run:
         self.status = None
         self.seconds = 0.0
         self.typed = 0           # pieces of input typed
-        self.input_closed = False
         self.waits = []          # the journal's size at each wait
         self.killed_at = None    # where the run was killed, in words
 
 
 class Session:
-    """One fuzzed session: its set-up, its run and the verdict on it. One session in
-    --resume-every (chosen by the seed) is run a second time in a folder of its own,
+    """One fuzzed session: its set-up, its run and the verdict on it. A session whose
+    seed is a multiple of --resume-every is run a second time in a folder of its own,
     killed at a random wait or while a Tallowin runs, and resumed; the resumed run must
     leave what the whole run left."""
 
@@ -732,13 +731,14 @@ class Session:
         self.notes = []
         self.failures = []
         self.outcome = "ended"
-        # Whether and where the session is killed and resumed come from a generator of
-        # their own: the session's input and launchers stay those of its seed.
+        # Every --resume-every'th seed is killed and resumed, so that a short run has its
+        # share; where it is killed comes from a generator of its own, and the session's
+        # input and launchers stay those of its seed.
         self.plan = random.Random("resume %d" % seed)
         self.resumed = (read_syscall is not None and args.resume_every > 0 and
-                        self.plan.randrange(args.resume_every) == 0)
+                        seed % args.resume_every == 0)
         self.kill_in_tallowin = self.plan.random() < 0.3
-        self.pause_at = self.plan.choice(["before", "after"])
+        self.stop_at = self.plan.choice(["before", "after"])
         self.resume_result = None  # None: not resumed; else a word for the counts
 
     def set_up(self):
@@ -829,13 +829,13 @@ class Session:
         os.makedirs(self.launchers)
         for name, body in bodies.items():
             self.install(os.path.join(real, name), body)
-            pause = ('if [ -n "$%s" ]; then echo $$ > "$%s"; kill -STOP $$; fi\n'
-                     % (TALLOWIN_STOP, TALLOWIN_STOP) if name == "Tallowin.exe" else "")
+            stop = ('if [ -n "$%s" ]; then echo $$ > "$%s"; kill -STOP $$; fi\n'
+                    % (TALLOWIN_STOP, TALLOWIN_STOP) if name == "Tallowin.exe" else "")
             self.install(os.path.join(self.launchers, name),
                          "printf '\\002'; printf '\\002' >&2\n" +
-                         (pause if self.pause_at == "before" else "") +
+                         (stop if self.stop_at == "before" else "") +
                          '"%s"\nstatus=$?\n' % os.path.join(real, name) +
-                         (pause if self.pause_at == "after" else "") +
+                         (stop if self.stop_at == "after" else "") +
                          "printf '\\003'; printf '\\003' >&2\nexit $status\n")
 
     def write(self, name, data):
@@ -914,7 +914,7 @@ class Session:
                         run.outcome = "killed"
                         run.killed_at = ("while its Tallowin run %d ran (stopped %s its work), "
                                          "after %d pieces of input"
-                                         % (tallowins, self.pause_at, run.typed))
+                                         % (tallowins, self.stop_at, run.typed))
                         break
                     try:
                         os.kill(int(text), signal.SIGCONT)
@@ -945,7 +945,6 @@ class Session:
                     else:
                         proc.stdin.close()
                         input_ended = now
-                        run.input_closed = True
                 elif input_ended is None and now - last_wait > args.stall_seconds:
                     run.outcome = "hang"
                     run.failures.append("asked for no input for %.0f s (spinning or stuck)"
@@ -1165,7 +1164,8 @@ def main():
     parser.add_argument("--blind", action="store_true",
                         help="feed the input without watching designopt's reads")
     parser.add_argument("--resume-every", type=int, default=3, metavar="N",
-                        help="kill and resume one session in N, chosen by its seed (0: none)")
+                        help="kill and resume the sessions whose seed is a multiple of N "
+                             "(0: none)")
     parser.add_argument("-v", "--verbose", action="store_true")
     args = parser.parse_args()
     if not os.access(args.designopt, os.X_OK):
