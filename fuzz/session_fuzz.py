@@ -1056,6 +1056,9 @@ class Session:
             # a console gives a program whole lines, so only waits at a line end count.
             waits = [k for k in range(len(whole.waits))
                      if k == 0 or self.typed[k - 1].endswith(b"\n")]
+            if not waits:
+                self.resume_result = "never waited"
+                return
             kill = ("wait", plan.choice(waits))
             self.notes.append("to be killed at wait %d of %d (of %d pieces of input)"
                               % (kill[1], len(whole.waits), len(self.typed)))
@@ -1064,6 +1067,7 @@ class Session:
                              seconds(), kill=kill)
         self.killed = killed
         self.failures += ["killed run: " + failure for failure in killed.failures]
+        self.check_sanitizer_marks("killed run", killed)
         if killed.outcome != "killed":
             if killed.outcome == "ended":
                 self.failures.append(
@@ -1083,6 +1087,7 @@ class Session:
                               arguments=["--resume"], resumed=True)
         self.resumed_run = resumed
         self.failures += ["resumed run: " + failure for failure in resumed.failures]
+        self.check_sanitizer_marks("resumed run", resumed)
         if resumed.outcome == "cut short":
             self.resume_result = "resume cut short"
             return
@@ -1090,6 +1095,11 @@ class Session:
             return
         self.resume_result = "compared"
         self.compare(resumed)
+
+    def check_sanitizer_marks(self, which, run):
+        marks = run.stdout.marks | run.stderr.marks
+        if marks:
+            self.failures.append("%s: sanitizer report: %s" % (which, ", ".join(sorted(marks))))
 
     def compare(self, resumed):
         """The resumed run against the whole run: nothing may differ."""
