@@ -32,19 +32,22 @@ must never appear among the logged costs, and every fake Tallowin notes it when 
 stream stays bounded: a flat model is reported at most once per cutting search.
 
 Killed and resumed: every session whose seed is a multiple of --resume-every (3) is
-also run a second time (where it is killed comes from a generator of its own, so a
-session's input and launchers are those of its seed either way), in a folder of its own that starts with the same files, typed
-the same way, and killed with SIGKILL to its process group: at a wait chosen at random
-(the k-th time designopt waits for input), or, in three such sessions in ten, while a
-chosen Tallowin runs (each Tallowin of that run stops itself, before or after its work,
-until the fuzzer kills the run or lets it go on). Then `designopt --resume` goes on in
-that folder, fed the pieces of input the killed run had not been given, typed the same
-way. Nothing may differ from the run whole: the exit status, the standard output, the
-standard error after the resume's first line (which must begin "Resumed the run of "),
-"input.dat", "outexcel.dat", every run log and the journal (but for its line "began"),
-no Tallowin may find a "ProIn.dat" at its start, nothing may be written outside the
-folder, and neither run may report a sanitizer error. What a kill may cost defines
-where the fuzzer kills:
+also run a second time, in a folder of its own that starts with the same files, with
+the same input typed the same way (where it is killed comes from a generator of its
+own, so a session's input and launchers are those of its seed either way). That run is
+killed with SIGKILL to its process group: at a wait chosen at random (the k-th time
+designopt waits for input), or, in three such sessions in ten, while a chosen Tallowin
+runs (each Tallowin of that run stops itself, before or after its work, until the
+fuzzer kills the run or lets it go on). Then `designopt --resume` goes on in that
+folder, fed the pieces of input the killed run had not been given, typed the same way;
+in one such session in four the resumed run is killed again at one of its own waits
+(the replay does not wait: its j-th wait is the whole run's wait t + j, after the t
+pieces the first run was given) and resumed once more. Nothing may differ from the run whole: the exit status, the standard output,
+the standard error after the resume's first line (which must begin "Resumed the run
+of "), "input.dat", "outexcel.dat", every run log and the journal (but for its line
+"began"); no Tallowin may find a "ProIn.dat" at its start, nothing may be written
+outside the folder, and no run may report a sanitizer error. What a kill may cost
+decides where the fuzzer kills:
 
   - designopt reads its console through a buffer. At a wait the buffer is empty, but a
     half line typed (a piece of input ends mid-line now and then) is in designopt's
@@ -58,8 +61,9 @@ where the fuzzer kills:
     the Tallowin's record).
 
 A resumed session's launchers are deterministic: a flaky Tallowin chooses its faults by
-the checksum of the design it prices instead of counting its runs, and every launcher is
-run by a wrapper that brackets what it prints between the bytes 0x02 and 0x03 on both
+the checksum of the design it prices instead of counting its runs. Every launcher (a
+missing fake one is the one beside designopt, which designopt finds there) is run by a
+wrapper that brackets what it prints between the bytes 0x02 and 0x03 on both
 streams; a resumed run does not run the launchers of the part it replays, so that
 output, and the shell's own messages about a launcher (not found, killed by a signal;
 learnt at start), are left out of both runs' streams before they are compared. Both
@@ -67,8 +71,8 @@ runs must run on the same day: the first line of "input.dat" and the run log's n
 hold the date, which a resume takes from the journal only for the part it replays.
 The kept directory of a resumed session holds K/w (the killed and resumed run's
 folder), killed-state (that folder as the kill left it: run `designopt --resume` there
-with io/resumed-stdin.txt to see it again) and io/killed-* and io/resumed-* beside the
-whole run's files.
+with io/resumed-stdin.txt to see it again; killed-again-state and io/killed-again-*
+after a second kill) and io/killed-* and io/resumed-* beside the whole run's files.
 
 Session k uses the seed --seed + k, so a failure replays with --replay SEED, resumed or
 not; the directories of failing sessions are kept (stdin.txt holds the exact input fed).
@@ -739,6 +743,7 @@ class Session:
                         seed % args.resume_every == 0)
         self.kill_in_tallowin = self.plan.random() < 0.3
         self.stop_at = self.plan.choice(["before", "after"])
+        self.kill_again = self.plan.random() < 0.25
         self.resume_result = None  # None: not resumed; else a word for the counts
 
     def set_up(self):
@@ -1080,9 +1085,37 @@ class Session:
                 self.resume_result = "killed run " + killed.outcome
             return
         self.notes.append("killed " + killed.killed_at)
+        self.kills = "killed " + killed.killed_at
         shutil.copytree(self.kill_work, os.path.join(self.root, "killed-state"), symlinks=True)
+        typed = killed.typed
 
-        rest = self.typed[killed.typed:]
+        # Now and then the resumed run is killed again, at one of its own waits: the
+        # replay does not wait, so its wait j is the whole run's wait typed + j.
+        again = [j for j in range(len(whole.waits) - typed)
+                 if typed + j == 0 or self.typed[typed + j - 1].endswith(b"\n")]
+        if again and self.kill_again:
+            j = plan.choice(again)
+            self.notes.append("to be killed again at the resume's wait %d" % j)
+            killed = self.launch(self.kill_work, self.kill_parent, "killed-again-",
+                                 self.typed[typed:], seconds(), arguments=["--resume"],
+                                 kill=("wait", j))
+            self.failures += ["resumed run killed again: " + f for f in killed.failures]
+            self.check_sanitizer_marks("resumed run killed again", killed)
+            if killed.outcome != "killed":
+                if killed.outcome == "ended":
+                    self.failures.append(
+                        "the resumed run to be killed at its wait %d ended by itself (status %s) "
+                        "after %d waits" % (j, killed.status, len(killed.waits)))
+                else:
+                    self.resume_result = "resumed run killed again " + killed.outcome
+                return
+            self.kills += ", resumed and killed again " + killed.killed_at
+            self.notes.append("resumed and killed again " + killed.killed_at)
+            shutil.copytree(self.kill_work, os.path.join(self.root, "killed-again-state"),
+                            symlinks=True)
+            typed += killed.typed
+
+        rest = self.typed[typed:]
         resumed = self.launch(self.kill_work, self.kill_parent, "resumed-", rest, seconds(),
                               arguments=["--resume"], resumed=True)
         self.resumed_run = resumed
@@ -1140,7 +1173,7 @@ class Session:
         extra = sorted(set(os.listdir(self.kill_parent)) - {"w"})
         if extra:
             differences.append("wrote outside its working directory: %s" % ", ".join(extra))
-        self.failures += ["resumed run (%s): %s" % (self.killed.killed_at, difference)
+        self.failures += ["resumed run (%s): %s" % (self.kills, difference)
                           for difference in differences]
 
     def keep(self, keep_dir):
@@ -1216,6 +1249,8 @@ def main():
                     counts["resumed"] += 1
                     counts["killed in Tallowin" if "Tallowin" in session.killed.killed_at
                            else "killed at a wait"] += 1
+                    if "killed again" in session.kills:
+                        counts["killed again"] += 1
         if session.resume_result and session.resume_result != "compared":
             counts["not resumed: " + session.resume_result] += 1
         counts["run"] += 1
@@ -1253,9 +1288,10 @@ def main():
              counts["status 0"], counts["status 1"], counts["reached iteration 2"],
              counts["filled the point set"]))
     not_resumed = sorted(key for key in counts if key.startswith("not resumed: "))
-    print("  killed and resumed: %d (%d at a wait, %d while Tallowin ran)%s"
+    print("  killed and resumed: %d (%d at a wait, %d while Tallowin ran; %d of them resumed, "
+          "killed again and resumed)%s"
           % (counts["resumed"], counts["killed at a wait"], counts["killed in Tallowin"],
-             "".join("; %s: %d" % (key, counts[key]) for key in not_resumed)))
+             counts["killed again"], "".join("; %s: %d" % (key, counts[key]) for key in not_resumed)))
     if failed:
         print("failing seeds: %s (kept in %s)" % (" ".join(map(str, failed)), keep_dir))
         with open(os.path.join(keep_dir, "failing-seeds.txt"), "a") as f:
