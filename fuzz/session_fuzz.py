@@ -31,23 +31,23 @@ must never appear among the logged costs, and every fake Tallowin notes it when 
 "ProIn.dat" at its start (designopt removes the file before every pricing). The error
 stream stays bounded: a flat model is reported at most once per cutting search.
 
-Killed and resumed: every session whose seed is a multiple of --resume-every (3) is
-also run a second time, in a folder of its own that starts with the same files, with
-the same input typed the same way (where it is killed comes from a generator of its
-own, so a session's input and launchers are those of its seed either way). That run is
-killed with SIGKILL to its process group: at a wait chosen at random (the k-th time
-designopt waits for input), or, in three such sessions in ten, while a chosen Tallowin
-runs (each Tallowin of that run stops itself, before or after its work, until the
-fuzzer kills the run or lets it go on). Then `designopt --resume` goes on in that
-folder, fed the pieces of input the killed run had not been given, typed the same way;
-in one such session in four the resumed run is killed again at one of its own waits
-(the replay does not wait: its j-th wait is the whole run's wait t + j, after the t
-pieces the first run was given) and resumed once more. Nothing may differ from the run whole: the exit status, the standard output,
-the standard error after the resume's first line (which must begin "Resumed the run
-of "), "input.dat", "outexcel.dat", every run log and the journal (but for its line
-"began"); no Tallowin may find a "ProIn.dat" at its start, nothing may be written
-outside the folder, and no run may report a sanitizer error. What a kill may cost
-decides where the fuzzer kills:
+Killed and resumed: every session whose seed is a multiple of --resume-every (3) is also
+run a second time, in a folder of its own that starts with the same files, with the same
+input typed the same way (where it is killed comes from a generator of its own, so a
+session's input and launchers are those of its seed either way). That run is killed with
+SIGKILL to its process group: at a wait chosen at random (the k-th time designopt waits
+for input), or, in three such sessions in ten, while a chosen Tallowin runs (each
+Tallowin of that run stops itself, before or after its work, until the fuzzer kills the
+run or lets it go on). Then `designopt --resume` goes on in that folder, fed the pieces
+of input the killed run had not been given, typed the same way; in one such session in
+four the resumed run is killed again at one of its own waits (the replay does not wait:
+its j-th wait is the whole run's wait t + j, after the t pieces the first run was given)
+and resumed once more. Nothing may differ from the run whole: the exit status, the
+standard output, the standard error after the resume's first line (which must begin
+"Resumed the run of "), "input.dat", "outexcel.dat", every run log and the journal (but
+for its line "began"); no Tallowin may find a "ProIn.dat" at its start, nothing may be
+written outside the folder, and no run may report a sanitizer error. What a kill may
+cost decides where the fuzzer kills:
 
   - designopt reads its console through a buffer. At a wait the buffer is empty, but a
     half line typed (a piece of input ends mid-line now and then) is in designopt's
@@ -63,16 +63,16 @@ decides where the fuzzer kills:
 A resumed session's launchers are deterministic: a flaky Tallowin chooses its faults by
 the checksum of the design it prices instead of counting its runs. Every launcher (a
 missing fake one is the one beside designopt, which designopt finds there) is run by a
-wrapper that brackets what it prints between the bytes 0x02 and 0x03 on both
-streams; a resumed run does not run the launchers of the part it replays, so that
-output, and the shell's own messages about a launcher (not found, killed by a signal;
-learnt at start), are left out of both runs' streams before they are compared. Both
-runs must run on the same day: the first line of "input.dat" and the run log's name
-hold the date, which a resume takes from the journal only for the part it replays.
-The kept directory of a resumed session holds K/w (the killed and resumed run's
-folder), killed-state (that folder as the kill left it: run `designopt --resume` there
-with io/resumed-stdin.txt to see it again; killed-again-state and io/killed-again-*
-after a second kill) and io/killed-* and io/resumed-* beside the whole run's files.
+wrapper that brackets what it prints between the bytes 0x02 and 0x03 on both streams; a
+resumed run does not run the launchers of the part it replays, so that output, and the
+shell's own messages about a launcher (not found, killed by a signal; learnt at start),
+are left out of both runs' streams before they are compared. Both runs must run on the
+same day: the first line of "input.dat" and the run log's name hold the date, which a
+resume takes from the journal only for the part it replays. The kept directory of a
+resumed session holds K/w (the killed and resumed run's folder), killed-state (that
+folder as the kill left it: run `designopt --resume` there with io/resumed-stdin.txt to
+see it again; killed-again-state and io/killed-again-* after a second kill) and
+io/killed-* and io/resumed-* beside the whole run's files.
 
 Session k uses the seed --seed + k, so a failure replays with --replay SEED, resumed or
 not; the directories of failing sessions are kept (stdin.txt holds the exact input fed).
@@ -1046,7 +1046,8 @@ class Session:
         whole = self.whole
         plan = self.plan
         records, size = journal_records(self.work)
-        tallowins = sum(1 for _, record in records if record.startswith(b"launcher Tallowin.exe "))
+        tallowins = sum(1 for _, record in records
+                        if record.startswith(b"launcher Tallowin.exe "))
         kill = None
         if self.kill_in_tallowin and os.path.exists(os.path.join(self.root, "real",
                                                                  "Tallowin.exe")):
@@ -1068,51 +1069,28 @@ class Session:
             self.notes.append("to be killed at wait %d of %d (of %d pieces of input)"
                               % (kill[1], len(whole.waits), len(self.typed)))
 
-        killed = self.launch(self.kill_work, self.kill_parent, "killed-", self.typed,
-                             seconds(), kill=kill)
-        self.killed = killed
-        self.failures += ["killed run: " + failure for failure in killed.failures]
-        self.check_sanitizer_marks("killed run", killed)
-        if killed.outcome != "killed":
-            if killed.outcome == "ended":
-                self.failures.append(
-                    "the run to be killed %s ended by itself (status %s) after %d waits; the "
-                    "whole run waited %d times" % (
-                        "at its wait %d" % kill[1] if kill[0] == "wait" else
-                        "while its Tallowin run %d ran" % min(kill[1]), killed.status,
-                        len(killed.waits), len(whole.waits)))
-            else:
-                self.resume_result = "killed run " + killed.outcome
+        killed = self.killed_run("killed-", self.typed, seconds(), (), kill, "killed run")
+        if killed is None:
             return
+        self.killed = killed
         self.notes.append("killed " + killed.killed_at)
         self.kills = "killed " + killed.killed_at
-        shutil.copytree(self.kill_work, os.path.join(self.root, "killed-state"), symlinks=True)
         typed = killed.typed
 
         # Now and then the resumed run is killed again, at one of its own waits: the
         # replay does not wait, so its wait j is the whole run's wait typed + j.
         again = [j for j in range(len(whole.waits) - typed)
-                 if typed + j == 0 or self.typed[typed + j - 1].endswith(b"\n")]
-        if again and self.kill_again:
+                 if typed + j == 0 or self.typed[typed + j - 1].endswith(b"\n")] \
+            if self.kill_again else []
+        if again:
             j = plan.choice(again)
             self.notes.append("to be killed again at the resume's wait %d" % j)
-            killed = self.launch(self.kill_work, self.kill_parent, "killed-again-",
-                                 self.typed[typed:], seconds(), arguments=["--resume"],
-                                 kill=("wait", j))
-            self.failures += ["resumed run killed again: " + f for f in killed.failures]
-            self.check_sanitizer_marks("resumed run killed again", killed)
-            if killed.outcome != "killed":
-                if killed.outcome == "ended":
-                    self.failures.append(
-                        "the resumed run to be killed at its wait %d ended by itself (status %s) "
-                        "after %d waits" % (j, killed.status, len(killed.waits)))
-                else:
-                    self.resume_result = "resumed run killed again " + killed.outcome
+            killed = self.killed_run("killed-again-", self.typed[typed:], seconds(),
+                                     ["--resume"], ("wait", j), "resumed run killed again")
+            if killed is None:
                 return
             self.kills += ", resumed and killed again " + killed.killed_at
             self.notes.append("resumed and killed again " + killed.killed_at)
-            shutil.copytree(self.kill_work, os.path.join(self.root, "killed-again-state"),
-                            symlinks=True)
             typed += killed.typed
 
         rest = self.typed[typed:]
@@ -1128,6 +1106,30 @@ class Session:
             return
         self.resume_result = "compared"
         self.compare(resumed)
+
+    def killed_run(self, name, pieces, seconds, arguments, kill, which):
+        """Runs designopt in the session's second folder to be killed as `kill` says (see
+        launch) and keeps that folder as the kill left it in `name`state. Returns the
+        run, or None when it was not killed: a run that ended by itself went another way
+        than the whole run, which is a failure."""
+        run = self.launch(self.kill_work, self.kill_parent, name, pieces, seconds,
+                          arguments=arguments, kill=kill)
+        self.failures += ["%s: %s" % (which, failure) for failure in run.failures]
+        self.check_sanitizer_marks(which, run)
+        if run.outcome == "killed":
+            shutil.copytree(self.kill_work, os.path.join(self.root, name + "state"),
+                            symlinks=True)
+            return run
+        if run.outcome == "ended":
+            self.failures.append(
+                "%s, to be killed %s, ended by itself (status %s) after %d waits; the whole "
+                "run waited %d times" % (
+                    which, "at its wait %d" % kill[1] if kill[0] == "wait" else
+                    "while its Tallowin run %d ran" % min(kill[1]), run.status,
+                    len(run.waits), len(self.whole.waits)))
+        else:
+            self.resume_result = "%s %s" % (which, run.outcome)
+        return None
 
     def check_sanitizer_marks(self, which, run):
         marks = run.stdout.marks | run.stderr.marks
@@ -1291,7 +1293,8 @@ def main():
     print("  killed and resumed: %d (%d at a wait, %d while Tallowin ran; %d of them resumed, "
           "killed again and resumed)%s"
           % (counts["resumed"], counts["killed at a wait"], counts["killed in Tallowin"],
-             counts["killed again"], "".join("; %s: %d" % (key, counts[key]) for key in not_resumed)))
+             counts["killed again"],
+             "".join("; %s: %d" % (key, counts[key]) for key in not_resumed)))
     if failed:
         print("failing seeds: %s (kept in %s)" % (" ".join(map(str, failed)), keep_dir))
         with open(os.path.join(keep_dir, "failing-seeds.txt"), "a") as f:
