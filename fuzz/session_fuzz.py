@@ -31,17 +31,61 @@ must never appear among the logged costs, and every fake Tallowin notes it when 
 "ProIn.dat" at its start (designopt removes the file before every pricing). The error
 stream stays bounded: a flat model is reported at most once per cutting search.
 
-Session k uses the seed --seed + k, so a failure replays with --replay SEED; the
-directories of failing sessions are kept (stdin.txt holds the exact input fed).
+Killed and resumed: every session whose seed is a multiple of --resume-every (3) is also
+run a second time, in a folder of its own that starts with the same files, with the same
+input typed the same way (where it is killed comes from a generator of its own, so a
+session's input and launchers are those of its seed either way). That run is killed with
+SIGKILL to its process group: at a wait chosen at random (the k-th time designopt waits
+for input), or, in three such sessions in ten, while a chosen Tallowin runs (each
+Tallowin of that run stops itself, before or after its work, until the fuzzer kills the
+run or lets it go on). Then `designopt --resume` goes on in that folder, fed the pieces
+of input the killed run had not been given, typed the same way; in one such session in
+four the resumed run is killed again at one of its own waits (the replay does not wait:
+its j-th wait is the whole run's wait t + j, after the t pieces the first run was given)
+and resumed once more. Nothing may differ from the run whole: the exit status, the
+standard output, the standard error after the resume's first line (which must begin
+"Resumed the run of "), "input.dat", "outexcel.dat", every run log and the journal (but
+for its line "began"); no Tallowin may find a "ProIn.dat" at its start, nothing may be
+written outside the folder, and no run may report a sanitizer error. What a kill may
+cost decides where the fuzzer kills:
+
+  - designopt reads its console through a buffer. At a wait the buffer is empty, but a
+    half line typed (a piece of input ends mid-line now and then) is in designopt's
+    hands without being an answer yet, and dies with it; a console gives whole lines,
+    so the fuzzer kills only at waits where the input typed so far ends a line.
+  - While a Tallowin runs, the buffer may hold typed bytes designopt has not taken yet
+    (the line end a number answer leaves, answers typed ahead on one line); a kill
+    loses them, and the resume would go another way. The fuzzer kills only during a
+    Tallowin after which, in the whole run, no typed answer is taken before the next
+    wait (the journal is written out before every wait; its size at each wait places
+    the Tallowin's record).
+
+A resumed session's launchers are deterministic: a flaky Tallowin chooses its faults by
+the checksum of the design it prices instead of counting its runs. Every launcher (a
+missing fake one is the one beside designopt, which designopt finds there) is run by a
+wrapper that brackets what it prints between the bytes 0x02 and 0x03 on both streams; a
+resumed run does not run the launchers of the part it replays, so that output, and the
+shell's own messages about a launcher (not found, killed by a signal; learnt at start),
+are left out of both runs' streams before they are compared. Both runs must run on the
+same day: the first line of "input.dat" and the run log's name hold the date, which a
+resume takes from the journal only for the part it replays. The kept directory of a
+resumed session holds K/w (the killed and resumed run's folder), killed-state (that
+folder as the kill left it: run `designopt --resume` there with io/resumed-stdin.txt to
+see it again; killed-again-state and io/killed-again-* after a second kill) and
+io/killed-* and io/resumed-* beside the whole run's files.
+
+Session k uses the seed --seed + k, so a failure replays with --replay SEED, resumed or
+not; the directories of failing sessions are kept (stdin.txt holds the exact input fed).
 
 Usage:
   fuzz/session_fuzz.py [--designopt build-sanitize/bin/designopt]
-                       [--sessions 200] [--time 600] [--seed 1]
+                       [--sessions 200] [--time 600] [--seed 1] [--resume-every 3]
   fuzz/session_fuzz.py --replay SEED [--designopt ...]
 Exit status: 0 when no session failed, 1 otherwise, 2 on a usage error.
 """
 
 import argparse
+import bisect
 import collections
 import fcntl
 import hashlib
@@ -277,8 +321,12 @@ def failing_exit(rng):
     return rng.choice(["exit 1", "exit 2", "exit 3", "exit 126", "exit 255", "kill -TERM $$"])
 
 
-def tallowin_script(rng):
-    """The fake Tallowin of a session (None: no Tallowin at all) and its description."""
+def tallowin_script(rng, by_design=False):
+    """The fake Tallowin of a session (None: no Tallowin at all) and its description.
+    A flaky Tallowin counts its runs in a file of the working directory; `by_design`
+    has it count with the checksum of the design it prices instead, so that its answer
+    depends only on that design (a run killed while it runs and run again after a
+    resume must price alike)."""
     formula = rng.choice(COST_FORMULAS)
     price = price_command(formula)
     mode = rng.choices(["price", "price-then-fail", "fail", "silent", "garbage", "flaky",
@@ -298,9 +346,11 @@ def tallowin_script(rng):
         every = rng.randint(2, 6)
         fault = rng.choice([rng.choice(GARBAGE_WRITES), failing_exit(rng), "exit 0",
                             price + "\n" + failing_exit(rng)])
-        body = ("n=$(cat tallowin-count 2>/dev/null || echo 0)\n"
-                "n=$((n + 1))\n"
-                "echo $n > tallowin-count\n"
+        count = ("n=$(cksum < outexcel.dat | cut -d ' ' -f 1)\n" if by_design else
+                 "n=$(cat tallowin-count 2>/dev/null || echo 0)\n"
+                 "n=$((n + 1))\n"
+                 "echo $n > tallowin-count\n")
+        body = (count +
                 "if [ $((n % " + str(every) + ")) -eq 0 ]; then\n" + fault + "\nfi\n" +
                 price + "\n")
         return body, "%s every %d: %s / %s" % (mode, every, fault, formula)
@@ -353,16 +403,139 @@ def pending_bytes(fd):
     return struct.unpack("i", buf)[0]
 
 
+# What a launcher prints itself on designopt's streams. A resumed run does not run again
+# the launchers of the part it replays, so their output is left out before a resumed
+# run's streams are compared with the whole run's: in resumed sessions each launcher's
+# output stands between these two bytes (see Session.install_launchers), and the shell's
+# own messages about a launcher (not found, killed) are learnt at start.
+LAUNCHER_BEGINS = b"\x02"
+LAUNCHER_ENDS = b"\x03"
+
+
+def shell_messages():
+    """What the command interpreter of system() prints itself when a launcher is not
+    found or dies of a signal: the exact texts, as designopt's child prints them."""
+    texts = set()
+    directory = tempfile.mkdtemp(prefix="designopt_fuzz_shell_")
+    try:
+        with open(os.path.join(directory, "Killed.exe"), "w") as f:
+            f.write("#!/bin/sh\nkill -TERM $$\n")
+        os.chmod(os.path.join(directory, "Killed.exe"), 0o755)
+        env = dict(os.environ, PATH=directory + os.pathsep + "/usr/bin:/bin", LC_ALL="C")
+        for command in ("Prevada.exe", "Quorvel.exe", "Tallowin.exe", "Killed.exe"):
+            done = subprocess.run(["sh", "-c", command], executable="/bin/sh", cwd=directory,
+                                  env=env, stdin=subprocess.DEVNULL, capture_output=True)
+            if done.stderr:
+                texts.add(done.stderr)
+    finally:
+        shutil.rmtree(directory, ignore_errors=True)
+    return sorted(texts)
+
+
+class LauncherOutputFilter:
+    """Takes a stream in chunks and gives it back without what the launchers printed:
+    the bytes from LAUNCHER_BEGINS to LAUNCHER_ENDS, and the shell's messages."""
+
+    def __init__(self, texts):
+        self.texts = [t for t in texts if t]
+        self.keep = max([len(t) for t in self.texts] + [1]) - 1
+        self.inside = False
+        self.carry = b""
+
+    def feed(self, chunk, final=False):
+        data = self.carry + chunk
+        self.carry = b""
+        out = bytearray()
+        at = 0
+        while at < len(data):
+            if self.inside:
+                end = data.find(LAUNCHER_ENDS, at)
+                if end < 0:
+                    return bytes(out)  # all of it the launcher's
+                self.inside = False
+                at = end + 1
+                continue
+            # The first launcher text from here: a bracket or a shell message.
+            found, length = data.find(LAUNCHER_BEGINS, at), 1
+            for text in self.texts:
+                where = data.find(text, at)
+                if where >= 0 and (found < 0 or where < found):
+                    found, length = where, len(text)
+            if found >= 0:
+                out += data[at:found]
+                at = found + length
+                self.inside = length == 1 and data[found:found + 1] == LAUNCHER_BEGINS
+                continue
+            # No launcher text; the last bytes may begin a shell message.
+            stop = len(data) if final else max(at, len(data) - self.keep)
+            out += data[at:stop]
+            self.carry = data[stop:]
+            break
+        return bytes(out)
+
+
+class ComparedStream:
+    """What of a stream is compared between a session's whole run and its resumed run:
+    the stream without the launchers' output (and, for a resumed run's error stream,
+    without its first line, which says what was resumed), as a digest, a size and a
+    head that shows where two streams part."""
+
+    KEEP = 1 << 20
+
+    def __init__(self, launcher_texts, drop_first_line=False):
+        self.filter = LauncherOutputFilter(launcher_texts)
+        self.dropping = drop_first_line
+        self.first_line = b""
+        self.digest = hashlib.sha256()
+        self.size = 0
+        self.head = bytearray()
+
+    def feed(self, chunk, final=False):
+        if self.dropping:
+            end = chunk.find(b"\n")
+            self.first_line += chunk if end < 0 else chunk[:end + 1]
+            if end < 0:
+                if not final:
+                    return
+                chunk = b""
+            else:
+                chunk = chunk[end + 1:]
+            self.dropping = False
+        data = self.filter.feed(chunk, final)
+        self.digest.update(data)
+        self.size += len(data)
+        if len(self.head) < self.KEEP:
+            self.head += data[:self.KEEP - len(self.head)]
+
+    def differs_from(self, other):
+        """None when the two streams are alike, else where they part (this stream is the
+        resumed run's, `other` the whole run's)."""
+        if self.size == other.size and self.digest.digest() == other.digest.digest():
+            return None
+        a, b = bytes(self.head), bytes(other.head)
+        at = 0
+        while at < min(len(a), len(b)) and a[at] == b[at]:
+            at += 1
+        if at == min(len(a), len(b)) and len(a) == self.KEEP and len(b) == other.KEEP:
+            return "beyond the first %d bytes (sizes %d and %d)" % (at, self.size, other.size)
+        line = a[:at].count(b"\n") + 1
+        return "at byte %d (line %d; %d bytes resumed, %d whole): the resumed run has %r " \
+            "where the whole run has %r" % (at, line, self.size, other.size,
+                                            a[max(0, at - 60):at + 60], b[max(0, at - 60):at + 60])
+
+
 class StreamKeeper:
     """Drains one output stream of designopt on its own thread and keeps its head and its
     tail. Some sessions legitimately write hundreds of megabytes of diagnostics (a flat
     cost makes every cutting energy report a=0), which must neither fill the disk nor
-    hide a sanitizer report: every byte is scanned for the reports' marks."""
+    hide a sanitizer report: every byte is scanned for the reports' marks. With
+    `compared`, a ComparedStream takes the whole stream too."""
 
     KEEP = 1 << 20
 
-    def __init__(self, pipe, counted=()):
+    def __init__(self, pipe, counted=(), compared=None):
         self.pipe = pipe
+        self.compared = compared
         self.head = bytearray()
         self.tail = bytearray()
         self.size = 0
@@ -395,6 +568,10 @@ class StreamKeeper:
                 joined = self.carries[text] + chunk
                 self.counts[text] += joined.count(text)
                 self.carries[text] = joined[-(len(text) - 1):]
+            if self.compared is not None:
+                self.compared.feed(chunk)
+        if self.compared is not None:
+            self.compared.feed(b"", final=True)
         self.pipe.close()
 
     def text(self):
@@ -429,6 +606,33 @@ def snapshot(directory):
     return state
 
 
+def file_difference(a, b):
+    """None when two paths hold the same (the same bytes, both directories, or both
+    missing), else how they differ."""
+    def state(path):
+        if os.path.isdir(path):
+            return "a directory"
+        try:
+            with open(path, "rb") as f:
+                return f.read()
+        except OSError:
+            return "missing"
+    first, second = state(a), state(b)
+    if first == second:
+        return None
+    if isinstance(first, str) or isinstance(second, str):
+        return "%s in the whole run, %s in the resumed run" % (
+            first if isinstance(first, str) else "%d bytes" % len(first),
+            second if isinstance(second, str) else "%d bytes" % len(second))
+    at = 0
+    while at < min(len(first), len(second)) and first[at] == second[at]:
+        at += 1
+    return "%d bytes in the whole run, %d in the resumed run, apart from byte %d (line %d): " \
+        "the whole run has %r where the resumed run has %r" % (
+            len(first), len(second), at, first[:at].count(b"\n") + 1,
+            first[max(0, at - 40):at + 40], second[max(0, at - 40):at + 40])
+
+
 def run_logs(directory):
     logs = {}
     for name in os.listdir(directory):
@@ -439,8 +643,89 @@ def run_logs(directory):
     return logs
 
 
+LAUNCHER_NAMES = ("Tallowin.exe", "Prevada.exe", "Quorvel.exe")
+# Where a resumed session's Tallowin, in a run to be killed while one runs, writes its
+# process id before it stops itself, for the fuzzer to kill the run or let it go on.
+TALLOWIN_STOP = "DESIGNOPT_FUZZ_TALLOWIN_STOP"
+
+
+def process_state(pid):
+    """The state letter of a process ("T" when stopped), or None when it is gone."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0]
+    except (OSError, IndexError):
+        return None
+
+
+def journal_records(directory):
+    """The records of a folder's journal, each with its offset in the file."""
+    try:
+        with open(os.path.join(directory, "designopt.journal"), "rb") as f:
+            data = f.read()
+    except OSError:
+        return [], 0
+    records = []
+    at = 0
+    for line in data.splitlines(keepends=True):
+        records.append((at, line.rstrip(b"\n")))
+        at += len(line)
+    return records, len(data)
+
+
+def typed_ahead(record):
+    """Whether a journal record took a typed answer (not the end of the input)."""
+    return record.startswith((b"answer ", b"key ")) and not record.endswith(b"end-of-input")
+
+
+def tallowin_kill_points(records, size, waits):
+    """The Tallowin runs of a whole run (their ordinals, from 1) during which a kill
+    loses nothing typed. designopt reads its console through a buffer: a run killed
+    while its buffer holds typed bytes it has not yet taken (the line end a number
+    answer leaves, answers typed ahead on one line) loses them, and its resume, fed what
+    was typed after, would go another way than the whole run. Such bytes are taken
+    after the Tallowin and before designopt waits again, so a kill is safe when no
+    typed answer stands in the journal between the Tallowin's record and the next wait
+    (the journal is written out before every wait; `waits` holds its size at each)."""
+    points = []
+    ordinal = 0
+    for i, (at, record) in enumerate(records):
+        if not record.startswith(b"launcher Tallowin.exe "):
+            continue
+        ordinal += 1
+        following = bisect.bisect_right(waits, at)
+        next_wait = waits[following] if following < len(waits) else size
+        ahead = False
+        for later_at, later in records[i + 1:]:
+            if later_at >= next_wait:
+                break
+            if typed_ahead(later):
+                ahead = True
+                break
+        if not ahead:
+            points.append(ordinal)
+    return points
+
+
+class Run:
+    """One run of designopt in a session: what it printed, how it ended, and what the
+    fuzzer saw of its waits."""
+
+    def __init__(self):
+        self.failures = []
+        self.outcome = "ended"
+        self.status = None
+        self.seconds = 0.0
+        self.typed = 0           # pieces of input typed
+        self.waits = []          # the journal's size at each wait
+        self.killed_at = None    # where the run was killed, in words
+
+
 class Session:
-    """One fuzzed session: its set-up, its run and the verdict on it."""
+    """One fuzzed session: its set-up, its run and the verdict on it. A session whose
+    seed is a multiple of --resume-every is run a second time in a folder of its own,
+    killed at a random wait or while a Tallowin runs, and resumed; the resumed run must
+    leave what the whole run left."""
 
     def __init__(self, seed, args, read_syscall):
         self.seed = seed
@@ -450,6 +735,16 @@ class Session:
         self.notes = []
         self.failures = []
         self.outcome = "ended"
+        # Every --resume-every'th seed is killed and resumed, so that a short run has its
+        # share; where it is killed comes from a generator of its own, and the session's
+        # input and launchers stay those of its seed.
+        self.plan = random.Random("resume %d" % seed)
+        self.resumed = (read_syscall is not None and args.resume_every > 0 and
+                        seed % args.resume_every == 0)
+        self.kill_in_tallowin = self.plan.random() < 0.3
+        self.stop_at = self.plan.choice(["before", "after"])
+        self.kill_again = self.plan.random() < 0.25
+        self.resume_result = None  # None: not resumed; else a word for the counts
 
     def set_up(self):
         rng = self.rng
@@ -461,24 +756,37 @@ class Session:
         os.makedirs(self.io)
 
         # The launchers: fake ones mostly, sometimes the built ones beside designopt.
+        bodies = {}
+        built = None
         if rng.random() < 0.1:
-            self.launchers = os.path.dirname(os.path.abspath(self.args.designopt))
+            built = os.path.dirname(os.path.abspath(self.args.designopt))
+            self.launchers = built
             self.notes.append("launchers: built")
+            bodies = {name: 'exec "%s"\n' % os.path.join(built, name) for name in LAUNCHER_NAMES}
         else:
             self.launchers = os.path.join(self.root, "bin")
-            os.makedirs(self.launchers)
-            scripts = {"Tallowin.exe": tallowin_script(rng), "Prevada.exe": viewer_script(rng),
-                       "Quorvel.exe": viewer_script(rng)}
+            scripts = {"Tallowin.exe": tallowin_script(rng, by_design=self.resumed),
+                       "Prevada.exe": viewer_script(rng), "Quorvel.exe": viewer_script(rng)}
             for name, (body, what) in scripts.items():
                 self.notes.append("%s: %s" % (name, what))
                 if body is None:
                     continue
-                path = os.path.join(self.launchers, name)
                 if name == "Tallowin.exe":
                     body = ("[ -e ProIn.dat ] && echo found >> " + STALE_FOUND + "\n" + body)
-                with open(path, "w") as f:
-                    f.write("#!/bin/sh\n" + body)
-                os.chmod(path, 0o755)
+                bodies[name] = body
+        if self.resumed:
+            # designopt finds a launcher missing here in its own folder, after the PATH:
+            # the wrapper runs that one, so that what it prints is bracketed too.
+            own = os.path.dirname(os.path.abspath(self.args.designopt))
+            for name in LAUNCHER_NAMES:
+                if name not in bodies and os.access(os.path.join(own, name), os.X_OK):
+                    bodies[name] = 'exec "%s"\n' % os.path.join(own, name)
+                    self.notes.append("%s: the one beside designopt, wrapped" % name)
+            self.install_resumed_launchers(bodies)
+        elif built is None:
+            os.makedirs(self.launchers)
+            for name, body in bodies.items():
+                self.install(os.path.join(self.launchers, name), body)
 
         # What the working directory holds before the run.
         today_log = time.strftime("log%B%d%y.dat")
@@ -503,16 +811,47 @@ class Session:
         self.typed = session_input(rng)
         self.logs_before = run_logs(self.work)
         self.launchers_before = snapshot(self.launchers)
+        if self.resumed:
+            # The killed and resumed run starts from the same files in a folder of its own.
+            self.kill_parent = os.path.join(self.root, "K")
+            self.kill_work = os.path.join(self.kill_parent, "w")
+            shutil.copytree(self.work, self.kill_work, symlinks=True)
+    @staticmethod
+    def install(path, body):
+        with open(path, "w") as f:
+            f.write("#!/bin/sh\n" + body)
+        os.chmod(path, 0o755)
+
+    def install_resumed_launchers(self, bodies):
+        """A resumed session's launchers: each the session's launcher (kept in "real")
+        run by a wrapper that brackets all it prints between LAUNCHER_BEGINS and
+        LAUNCHER_ENDS, on both streams. In a run to be killed while a Tallowin runs,
+        each Tallowin stops itself before or after its work (the session's choice) until
+        the fuzzer kills the run or lets it go on."""
+        real = os.path.join(self.root, "real")
+        self.launchers = os.path.join(self.root, "bin")
+        os.makedirs(real)
+        os.makedirs(self.launchers)
+        for name, body in bodies.items():
+            self.install(os.path.join(real, name), body)
+            stop = ('if [ -n "$%s" ]; then echo $$ > "$%s"; kill -STOP $$; fi\n'
+                    % (TALLOWIN_STOP, TALLOWIN_STOP) if name == "Tallowin.exe" else "")
+            self.install(os.path.join(self.launchers, name),
+                         "printf '\\002'; printf '\\002' >&2\n" +
+                         (stop if self.stop_at == "before" else "") +
+                         '"%s"\nstatus=$?\n' % os.path.join(real, name) +
+                         (stop if self.stop_at == "after" else "") +
+                         "printf '\\003'; printf '\\003' >&2\nexit $status\n")
 
     def write(self, name, data):
         with open(os.path.join(self.work, name), "wb") as f:
             f.write(data)
 
-    def environment(self):
+    def environment(self, parent):
         env = dict(os.environ)
         env["PATH"] = self.launchers + os.pathsep + env.get("PATH", "/usr/bin:/bin")
-        env["HOME"] = self.parent
-        env["TMPDIR"] = self.parent
+        env["HOME"] = parent
+        env["TMPDIR"] = parent
         env["LC_ALL"] = "C"
         env["ASAN_OPTIONS"] = "detect_leaks=1:abort_on_error=0:exitcode=%d" % SANITIZER_EXIT
         env["UBSAN_OPTIONS"] = "print_stacktrace=1:halt_on_error=1:exitcode=%d" % SANITIZER_EXIT
@@ -523,18 +862,33 @@ class Session:
         return bool(fields) and fields[0] == self.read_syscall and len(fields) > 1 \
             and fields[1] == "0x0"
 
-    def run(self, seconds):
-        """Runs the session; a session still reading input after `seconds` is cut short."""
+    def launch(self, work, parent, name, pieces, seconds, arguments=(), kill=None,
+               resumed=False):
+        """Runs designopt once in `work`, typing `pieces` one at each wait; a run still
+        reading input after `seconds` is cut short. `kill`, when given, is ("wait", k):
+        kill the run at its k-th wait (from 0) instead of typing; or ("tallowin",
+        ordinals): kill it while the first Tallowin run among `ordinals` (counted from 1)
+        runs. `name` prefixes the files in io that keep what was typed and printed."""
         args = self.args
-        fed = open(os.path.join(self.io, "stdin.txt"), "wb")
-        proc = subprocess.Popen([os.path.abspath(args.designopt)], cwd=self.work,
+        run = Run()
+        fed = open(os.path.join(self.io, name + "stdin.txt"), "wb")
+        env = self.environment(parent)
+        stopped = os.path.join(self.io, name + "tallowin-stopped")
+        if kill is not None and kill[0] == "tallowin":
+            env[TALLOWIN_STOP] = stopped
+        tallowins = 0
+        proc = subprocess.Popen([os.path.abspath(args.designopt)] + list(arguments), cwd=work,
                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, env=self.environment(),
-                                start_new_session=True)
-        self.stdout = StreamKeeper(proc.stdout, (CUT_HEADING,))
-        self.stderr = StreamKeeper(proc.stderr, (FLAT_MODEL,))
+                                stderr=subprocess.PIPE, env=env, start_new_session=True)
+        compared_out = compared_err = None
+        if self.resumed:
+            compared_out = ComparedStream(self.args.launcher_texts)
+            compared_err = ComparedStream(self.args.launcher_texts, drop_first_line=resumed)
+        run.stdout = StreamKeeper(proc.stdout, (CUT_HEADING,), compared_out)
+        run.stderr = StreamKeeper(proc.stderr, (FLAT_MODEL,), compared_err)
         pipe = proc.stdin.fileno()
-        pieces = collections.deque(self.typed)
+        pieces = collections.deque(pieces)
+        journal = os.path.join(work, "designopt.journal")
         start = time.monotonic()
         last_wait = start
         input_ended = None
@@ -545,19 +899,50 @@ class Session:
             while proc.poll() is None:
                 now = time.monotonic()
                 if input_ended is not None and now - input_ended > drain_seconds:
-                    self.outcome = "hang"
-                    self.failures.append("still running %.0f s after its input ended"
-                                         % drain_seconds)
+                    run.outcome = "hang"
+                    run.failures.append("still running %.0f s after its input ended"
+                                        % drain_seconds)
                     break
                 if now - start > seconds:
-                    self.outcome = "cut short"
+                    run.outcome = "cut short"
                     break
-                if input_ended is None and (blind or self.waiting_for_input(proc.pid)) \
-                        and pending_bytes(pipe) == 0:
+                if TALLOWIN_STOP in env and os.path.exists(stopped):
+                    # A Tallowin stopped itself: kill the run there, or let it go on.
+                    with open(stopped) as f:
+                        text = f.read()
+                    if not text.endswith("\n") or process_state(int(text)) not in ("T", None):
+                        time.sleep(0.001)
+                        continue
+                    os.remove(stopped)
+                    tallowins += 1
+                    if tallowins in kill[1]:
+                        run.outcome = "killed"
+                        run.killed_at = ("while its Tallowin run %d ran (stopped %s its work), "
+                                         "after %d pieces of input"
+                                         % (tallowins, self.stop_at, run.typed))
+                        break
+                    try:
+                        os.kill(int(text), signal.SIGCONT)
+                    except ProcessLookupError:
+                        pass
                     last_wait = now
+                    continue
+                waiting = not blind and self.waiting_for_input(proc.pid)
+                if input_ended is None and (blind or waiting) and pending_bytes(pipe) == 0:
+                    last_wait = now
+                    try:
+                        run.waits.append(os.path.getsize(journal))
+                    except OSError:
+                        run.waits.append(-1)
+                    if kill is not None and kill[0] == "wait" and len(run.waits) - 1 == kill[1]:
+                        run.outcome = "killed"
+                        run.killed_at = "at its wait %d, after %d pieces of input" % (
+                            kill[1], run.typed)
+                        break
                     if pieces:
                         piece = pieces.popleft()
                         fed.write(piece)
+                        run.typed += 1
                         try:
                             os.write(pipe, piece)
                         except BrokenPipeError:
@@ -566,9 +951,9 @@ class Session:
                         proc.stdin.close()
                         input_ended = now
                 elif input_ended is None and now - last_wait > args.stall_seconds:
-                    self.outcome = "hang"
-                    self.failures.append("asked for no input for %.0f s (spinning or stuck)"
-                                         % args.stall_seconds)
+                    run.outcome = "hang"
+                    run.failures.append("asked for no input for %.0f s (spinning or stuck)"
+                                        % args.stall_seconds)
                     break
                 time.sleep(0.002)
         finally:
@@ -584,14 +969,26 @@ class Session:
                 except BrokenPipeError:
                     pass
             fed.close()
-        self.status = proc.returncode
-        self.seconds = time.monotonic() - start
+        run.status = proc.returncode
+        run.seconds = time.monotonic() - start
+        for stream_name, stream in (("stdout.txt", run.stdout), ("stderr.txt", run.stderr)):
+            with open(os.path.join(self.io, name + stream_name), "w", encoding="latin-1") as f:
+                f.write(stream.text())
+        return run
+
+    def run(self, seconds):
+        """Runs the session whole; a session still reading input after `seconds` is cut
+        short."""
+        self.whole = self.launch(self.work, self.parent, "", self.typed, seconds)
+        self.stdout = self.whole.stdout
+        self.stderr = self.whole.stderr
+        self.status = self.whole.status
+        self.seconds = self.whole.seconds
+        self.outcome = self.whole.outcome
+        self.failures += self.whole.failures
 
     def judge(self):
         self.out = self.stdout.text()
-        for name, stream in (("stdout.txt", self.stdout), ("stderr.txt", self.stderr)):
-            with open(os.path.join(self.io, name), "w", encoding="latin-1") as f:
-                f.write(stream.text())
         out = self.stdout.ending()
         err = self.stderr.ending()
         if self.outcome == "ended":
@@ -641,6 +1038,146 @@ class Session:
         if snapshot(self.launchers) != self.launchers_before:
             self.failures.append("the launchers' directory changed")
 
+    def kill_and_resume(self, seconds):
+        """Runs the session again in its own folder, kills it (SIGKILL to its process
+        group) at a random wait or while a Tallowin runs, resumes it with `designopt
+        --resume` fed the pieces of input the killed run had not been given, and
+        compares. `seconds()` gives each run's time bound."""
+        whole = self.whole
+        plan = self.plan
+        records, size = journal_records(self.work)
+        tallowins = sum(1 for _, record in records
+                        if record.startswith(b"launcher Tallowin.exe "))
+        kill = None
+        if self.kill_in_tallowin and os.path.exists(os.path.join(self.root, "real",
+                                                                 "Tallowin.exe")):
+            points = tallowin_kill_points(records, size, whole.waits)
+            if points:
+                first = plan.randrange(len(points))
+                kill = ("tallowin", {points[first]})
+                self.notes.append("to be killed while Tallowin run %d runs (%d in the whole "
+                                  "run)" % (points[first], tallowins))
+        if kill is None:
+            # A kill at a wait where designopt was given half a line would lose that half:
+            # a console gives a program whole lines, so only waits at a line end count.
+            waits = [k for k in range(len(whole.waits))
+                     if k == 0 or self.typed[k - 1].endswith(b"\n")]
+            if not waits:
+                self.resume_result = "never waited"
+                return
+            kill = ("wait", plan.choice(waits))
+            self.notes.append("to be killed at wait %d of %d (of %d pieces of input)"
+                              % (kill[1], len(whole.waits), len(self.typed)))
+
+        killed = self.killed_run("killed-", self.typed, seconds(), (), kill, "killed run")
+        if killed is None:
+            return
+        self.killed = killed
+        self.notes.append("killed " + killed.killed_at)
+        self.kills = "killed " + killed.killed_at
+        typed = killed.typed
+
+        # Now and then the resumed run is killed again, at one of its own waits: the
+        # replay does not wait, so its wait j is the whole run's wait typed + j.
+        again = [j for j in range(len(whole.waits) - typed)
+                 if typed + j == 0 or self.typed[typed + j - 1].endswith(b"\n")] \
+            if self.kill_again else []
+        if again:
+            j = plan.choice(again)
+            self.notes.append("to be killed again at the resume's wait %d" % j)
+            killed = self.killed_run("killed-again-", self.typed[typed:], seconds(),
+                                     ["--resume"], ("wait", j), "resumed run killed again")
+            if killed is None:
+                return
+            self.kills += ", resumed and killed again " + killed.killed_at
+            self.notes.append("resumed and killed again " + killed.killed_at)
+            typed += killed.typed
+
+        rest = self.typed[typed:]
+        resumed = self.launch(self.kill_work, self.kill_parent, "resumed-", rest, seconds(),
+                              arguments=["--resume"], resumed=True)
+        self.resumed_run = resumed
+        self.failures += ["resumed run: " + failure for failure in resumed.failures]
+        self.check_sanitizer_marks("resumed run", resumed)
+        if resumed.outcome == "cut short":
+            self.resume_result = "resume cut short"
+            return
+        if resumed.outcome != "ended":
+            return
+        self.resume_result = "compared"
+        self.compare(resumed)
+
+    def killed_run(self, name, pieces, seconds, arguments, kill, which):
+        """Runs designopt in the session's second folder to be killed as `kill` says (see
+        launch) and keeps that folder as the kill left it in `name`state. Returns the
+        run, or None when it was not killed: a run that ended by itself went another way
+        than the whole run, which is a failure."""
+        run = self.launch(self.kill_work, self.kill_parent, name, pieces, seconds,
+                          arguments=arguments, kill=kill)
+        self.failures += ["%s: %s" % (which, failure) for failure in run.failures]
+        self.check_sanitizer_marks(which, run)
+        if run.outcome == "killed":
+            shutil.copytree(self.kill_work, os.path.join(self.root, name + "state"),
+                            symlinks=True)
+            return run
+        if run.outcome == "ended":
+            self.failures.append(
+                "%s, to be killed %s, ended by itself (status %s) after %d waits; the whole "
+                "run waited %d times" % (
+                    which, "at its wait %d" % kill[1] if kill[0] == "wait" else
+                    "while its Tallowin run %d ran" % min(kill[1]), run.status,
+                    len(run.waits), len(self.whole.waits)))
+        else:
+            self.resume_result = "%s %s" % (which, run.outcome)
+        return None
+
+    def check_sanitizer_marks(self, which, run):
+        marks = run.stdout.marks | run.stderr.marks
+        if marks:
+            self.failures.append("%s: sanitizer report: %s" % (which, ", ".join(sorted(marks))))
+
+    def compare(self, resumed):
+        """The resumed run against the whole run: nothing may differ."""
+        whole = self.whole
+        differences = []
+        if resumed.status != whole.status:
+            differences.append("exit status %s, the whole run's %s" % (resumed.status,
+                                                                       whole.status))
+        where = resumed.stdout.compared.differs_from(whole.stdout.compared)
+        if where:
+            differences.append("standard output differs " + where)
+        first = resumed.stderr.compared.first_line
+        if not first.startswith(b"Resumed the run of "):
+            differences.append("the first line on the standard error is %r" % first[:200])
+        where = resumed.stderr.compared.differs_from(whole.stderr.compared)
+        if where:
+            differences.append("standard error (after its first line) differs " + where)
+        names = {"input.dat", "outexcel.dat"} | set(run_logs(self.work)) | \
+            set(run_logs(self.kill_work))
+        for name in sorted(names):
+            where = file_difference(os.path.join(self.work, name),
+                                    os.path.join(self.kill_work, name))
+            if where:
+                differences.append("%s differs: %s" % (name, where))
+        journals = [journal_records(directory)[0] for directory in (self.work, self.kill_work)]
+        journals = [[record for _, record in records if not record.startswith(b"began ")]
+                    for records in journals]
+        if journals[0] != journals[1]:
+            at = 0
+            while at < min(map(len, journals)) and journals[0][at] == journals[1][at]:
+                at += 1
+            differences.append("designopt.journal differs (but for its began line) from "
+                               "record %d: the resumed run's %r, the whole run's %r" % (
+                                   at + 1, journals[1][at:at + 1], journals[0][at:at + 1]))
+        if os.path.exists(os.path.join(self.kill_work, STALE_FOUND)):
+            differences.append("a Tallowin of the killed or resumed run found a ProIn.dat at "
+                               "its start")
+        extra = sorted(set(os.listdir(self.kill_parent)) - {"w"})
+        if extra:
+            differences.append("wrote outside its working directory: %s" % ", ".join(extra))
+        self.failures += ["resumed run (%s): %s" % (self.kills, difference)
+                          for difference in differences]
+
     def keep(self, keep_dir):
         target = os.path.join(keep_dir, "seed-%d" % self.seed)
         shutil.rmtree(target, ignore_errors=True)
@@ -671,6 +1208,9 @@ def main():
                         help="where failing sessions are kept (default: a new temporary dir)")
     parser.add_argument("--blind", action="store_true",
                         help="feed the input without watching designopt's reads")
+    parser.add_argument("--resume-every", type=int, default=3, metavar="N",
+                        help="kill and resume the sessions whose seed is a multiple of N "
+                             "(0: none)")
     parser.add_argument("-v", "--verbose", action="store_true")
     args = parser.parse_args()
     if not os.access(args.designopt, os.X_OK):
@@ -681,7 +1221,8 @@ def main():
     read_syscall = None if args.blind else calibrate_read_syscall()
     if read_syscall is None:
         print("session_fuzz: /proc/<pid>/syscall is not readable; the input is fed at once "
-              "and only the session time bound catches hangs")
+              "and only the session time bound catches hangs; no session is resumed")
+    args.launcher_texts = shell_messages()
 
     seeds = [args.replay] if args.replay is not None else \
         [args.seed + k for k in range(args.sessions)]
@@ -698,6 +1239,22 @@ def main():
         left = args.time - (time.monotonic() - started)
         session.run(max(5.0, min(args.session_seconds, left + 10)))
         session.judge()
+        if session.resumed and session.outcome == "ended" and not session.failures:
+            # A resumed session runs about twice more: skip it when that would overrun.
+            left = args.time - (time.monotonic() - started)
+            if args.replay is None and left + 10 < 2 * session.seconds:
+                session.resume_result = "skipped for time"
+            else:
+                session.kill_and_resume(lambda: max(5.0, min(
+                    args.session_seconds, args.time - (time.monotonic() - started) + 10)))
+                if session.resume_result == "compared":
+                    counts["resumed"] += 1
+                    counts["killed in Tallowin" if "Tallowin" in session.killed.killed_at
+                           else "killed at a wait"] += 1
+                    if "killed again" in session.kills:
+                        counts["killed again"] += 1
+        if session.resume_result and session.resume_result != "compared":
+            counts["not resumed: " + session.resume_result] += 1
         counts["run"] += 1
         counts["status %s" % session.status] += 1
         if session.outcome == "cut short":
@@ -713,9 +1270,11 @@ def main():
         if session.failures:
             failed.append(seed)
             print("FAIL seed %d (%.1f s): %s\n  %s\n  kept in %s\n  replay: %s %s --designopt %s "
-                  "--replay %d" % (seed, session.seconds, "; ".join(session.failures),
-                                   " | ".join(session.notes), kept, sys.executable,
-                                   os.path.relpath(__file__), args.designopt, seed), flush=True)
+                  "--replay %d%s" % (seed, session.seconds, "; ".join(session.failures),
+                                     " | ".join(session.notes), kept, sys.executable,
+                                     os.path.relpath(__file__), args.designopt, seed,
+                                     "" if args.resume_every == 3 else
+                                     " --resume-every %d" % args.resume_every), flush=True)
         elif args.verbose or args.replay is not None:
             print("ok   seed %d (%.1f s, status %s, %s): %s" % (
                 seed, session.seconds, session.status, session.outcome,
@@ -730,6 +1289,12 @@ def main():
           % (counts["run"], time.monotonic() - started, len(failed), counts["cut short"],
              counts["status 0"], counts["status 1"], counts["reached iteration 2"],
              counts["filled the point set"]))
+    not_resumed = sorted(key for key in counts if key.startswith("not resumed: "))
+    print("  killed and resumed: %d (%d at a wait, %d while Tallowin ran; %d of them resumed, "
+          "killed again and resumed)%s"
+          % (counts["resumed"], counts["killed at a wait"], counts["killed in Tallowin"],
+             counts["killed again"],
+             "".join("; %s: %d" % (key, counts[key]) for key in not_resumed)))
     if failed:
         print("failing seeds: %s (kept in %s)" % (" ".join(map(str, failed)), keep_dir))
         with open(os.path.join(keep_dir, "failing-seeds.txt"), "a") as f:
