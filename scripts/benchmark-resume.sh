@@ -16,15 +16,8 @@ build="${1:-$root/build-release}"
 runs="${2:-5}"
 [[ "$build" = /* ]] || build="$root/$build"
 
-if [[ ! -x /usr/bin/time ]]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq time
-fi
-if [[ ! -x "$build/bin/designopt" ]]; then
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-    -DDESIGNOPT_WARNINGS_AS_ERRORS=ON >/dev/null
-  cmake --build "$build" --target designopt -j 2 >/dev/null
-fi
+source "$root/scripts/release-build.sh"
+release_build "$build" designopt
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/designopt-resume.XXXXXX")"
 trap 'rm -rf "$work"' EXIT

@@ -23,15 +23,8 @@ build="${1:-$root/build-release}"
 pricings="${2:-200}"
 [[ "$build" = /* ]] || build="$root/$build"
 
-if [[ ! -x /usr/bin/time ]]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq time
-fi
-if [[ ! -x "$build/bin/designopt" ]]; then
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-    -DDESIGNOPT_WARNINGS_AS_ERRORS=ON >/dev/null
-  cmake --build "$build" --target designopt Prevada Quorvel Tallowin -j 2 >/dev/null
-fi
+source "$root/scripts/release-build.sh"
+release_build "$build" designopt Prevada Quorvel Tallowin
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/designopt-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
