@@ -62,7 +62,8 @@ class ProgramSessionTest : public ::testing::Test {
   // Runs designopt (with `argument`, or none) on the fake launchers with `input` typed
   // into a console that stays open, and kills it with SIGKILL once it waits: once it
   // is blocked reading the console with all of `input` taken, or once a launcher has
-  // written "launcher.pid" (a launcher that hangs; it is killed too). The status is
+  // written "launcher.pid" (a launcher that hangs). designopt runs in a process group of
+  // its own, and the kill takes the whole group, launchers included. The status is
   // 128 + 9 when it was killed there, kTimedOut when it never waited.
   SessionResult runAndKillWhenWaiting(const std::string& input, const char* argument = nullptr,
                                       int timeoutSeconds = 60);
