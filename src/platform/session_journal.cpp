@@ -261,15 +261,22 @@ JournalState& journal() {
   return state;
 }
 
-void writeRecordLine(const std::string& line) {
+// The journal could not be written: the run goes on, and says once that a resume would
+// stop here.
+void journalWriteFailed() {
   JournalState& s = journal();
-  if (s.fd < 0 || s.writeFailed) return;
-  if (writeAll(s.fd, line)) return;
+  if (s.writeFailed) return;
   s.writeFailed = true;
   std::fprintf(stderr,
                "Warning: %s can no longer be written (%s); a resume of this run would stop "
                "here.\n",
                kJournalFileName, std::strerror(errno));
+}
+
+void writeRecordLine(const std::string& line) {
+  JournalState& s = journal();
+  if (s.fd < 0 || s.writeFailed) return;
+  if (!writeAll(s.fd, line)) journalWriteFailed();
 }
 
 // The replay is over: the journal loses what was not replayed (a torn last record,
@@ -278,7 +285,7 @@ void writeRecordLine(const std::string& line) {
 void goLive() {
   JournalState& s = journal();
   s.mode = Mode::Recording;
-  if (!truncateJournal(s.fd, s.liveFrom)) s.writeFailed = true;
+  if (!truncateJournal(s.fd, s.liveFrom)) journalWriteFailed();
   for (const auto& [name, size] : s.cutBack) {
     const long now = fileSize(name);
     if (now > size) truncateFile(name, size);

@@ -16,7 +16,8 @@
 //   designopt journal 1                     format version
 //   designopt 1.0 linux                     the designopt that wrote it
 //   began December 11 26                    the date the run began
-//   answer float 48 0x1.8p+5                a "%f" answer: as typed, then its exact bits
+//   answer float 48 0x1.8p+5                a "%f" answer: its value ("%.17g"), then its
+//                                           exact bits ("%a")
 //   answer int 1                            a "%d" answer
 //   answer double 0.25 0x1p-2               a "%lf" answer
 //   answer word yes                         a "%s" answer (bytes outside 0x21..0x7e and
@@ -27,7 +28,7 @@
 //   date December 11 26                     a date text taken from the clock
 //   launcher Tallowin.exe 0                 a launcher's exit status ("... 127
 //                                           no-interpreter" when none could start it)
-//   cost 36.250000 0x1.22p+5                the cost read from "ProIn.dat"
+//   cost 36.25 0x1.22p+5                    the cost read from "ProIn.dat"
 //   cost not-found / cost no-cost           the file was missing / held no cost
 //   log-open 366 logDecember1126.dat        the run log, with its size when opened
 //   log-flush 1523 9c1f0e3a5b7d2e11         this run's bytes in it and their checksum
