@@ -375,6 +375,35 @@ TEST_F(ResumeTest, ANewRunKeepsAnUnfinishedJournalAside) {
   EXPECT_FALSE(fileExists("designopt.journal.2"));
 }
 
+// A continue word that reads like a record's outcome is still the designer's word: the
+// run it starts is resumed at its own prompt, and a new run keeps its journal aside.
+TEST_F(ResumeTest, WordsThatReadLikeRecordsAreAnswers) {
+  useCostFormula(kConvexCost);
+  const std::string design = standardAnswers() + oneIterationAnswers();
+  for (const char* word : {"yend-of-input", "yfinished", "end-of-input"}) {
+    SCOPED_TRACE(word);
+    clearFolder();
+    const bool goesOn = word[0] == 'y';
+    const SessionResult first = runAndKillWhenWaiting(design + word + "\n");
+    if (!goesOn) {
+      // The word ends the run normally: nothing to resume.
+      EXPECT_EQ(first.status, 0);
+      EXPECT_TRUE(endsWith(readFile(kJournal), "\nfinished\n"));
+      continue;
+    }
+    ASSERT_EQ(first.status, 128 + 9);
+    ASSERT_TRUE(endsWith(first.out, " Design Grille Length (4-96 inch): "));
+    const SessionResult resumed = resume("");
+    EXPECT_TRUE(endsWith(resumed.out, first.out)) << resumed.out.substr(resumed.out.size() - 200);
+    EXPECT_EQ(countOf(resumed.out, " Design Grille Length (4-96 inch): "), 2);
+    clearFolder();
+    ASSERT_EQ(runAndKillWhenWaiting(design + word + "\n").status, 128 + 9);
+    const SessionResult next = run("");
+    EXPECT_EQ(firstLine(next.err),
+              "designopt.journal held an unfinished run: kept as designopt.journal.1.\n");
+  }
+}
+
 // While a run works in a folder, a second designopt there ends at once, before any
 // prompt and without writing anything; a killed run leaves no lock behind.
 TEST_F(ResumeTest, OneDesignoptPerFolder) {

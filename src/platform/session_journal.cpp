@@ -316,10 +316,14 @@ bool knownKind(const std::string& kind) {
                      [&](const char* k) { return kind == k; });
 }
 
+// An answer or key record whose outcome (its last field) is the end of input. A typed
+// word is one field with no blank, so it can only be that outcome when it is spelt so,
+// and the console layer escapes it then.
 bool endsWithEndOfInput(const JournalRecord& r) {
-  const std::size_t n = std::strlen(kEndOfInput);
-  return (r.kind == "answer" || r.kind == "key") && r.text.size() >= n &&
-         r.text.compare(r.text.size() - n, n, kEndOfInput) == 0;
+  if (r.kind != "answer" && r.kind != "key") return false;
+  const std::size_t blank = r.text.rfind(' ');
+  return r.text.compare(blank == std::string::npos ? 0 : blank + 1, std::string::npos,
+                        kEndOfInput) == 0;
 }
 
 // Splits the journal into lines. Returns false, having said why, for a journal that
@@ -478,6 +482,11 @@ bool checkAppendedFiles(const ParsedJournal& parsed, std::size_t cut, JournalSta
   return true;
 }
 
+bool journalInUse() {
+  const Mode mode = journal().mode;
+  return mode == Mode::Recording || mode == Mode::Replaying;
+}
+
 void flushAtExit() { flushAppendedOutputs(); }
 
 void registerExitFlush() {
@@ -506,7 +515,8 @@ bool startNewRun(const std::string& version) {
   // An unfinished run's journal holds at least one record after its three header lines.
   int lines = 0;
   for (const char c : old) lines += c == '\n';
-  const bool finished = old.size() >= 9 && old.compare(old.size() - 9, 9, "finished\n") == 0;
+  // The last line is the record "finished" itself, not a word that ends so.
+  const bool finished = old.size() >= 10 && old.compare(old.size() - 10, 10, "\nfinished\n") == 0;
   if (lines > 3 && !finished) {
     std::string aside;
     for (int n = 1;; ++n) {
@@ -678,10 +688,6 @@ void finishSessionJournal() {
   s.mode = Mode::Off;
 }
 
-bool journalInUse() {
-  const Mode mode = journal().mode;
-  return mode == Mode::Recording || mode == Mode::Replaying;
-}
 
 const JournalRecord* replayNext(const char* kind) {
   JournalState& s = journal();

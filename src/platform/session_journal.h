@@ -92,9 +92,6 @@ void recordEntry(const char* kind, const std::string& text);
 // `asked` says what the run asked for ("a float answer").
 [[noreturn]] void replayDiverged(const JournalRecord& record, const std::string& asked);
 
-// True once the run is replaying or recording (a journal is in use).
-bool journalInUse();
-
 // Files designopt appends to (the run log). Without a journal these are plain files
 // opened for appending and flushed before every wait. With one, the run writes into a
 // scratch copy, and before every wait the new bytes go to the file only after the
